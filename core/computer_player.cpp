@@ -1,0 +1,66 @@
+#include "core/computer_player.h"
+
+#include "core/board.h"
+#include "core/computer_rules.h"
+#include "core/game_state.h"
+#include "core/rules.h"
+#include "toolkit/toolkit.h"
+#include "ui/ids.h"
+#include "ui/language.h"
+
+namespace {
+
+bool writeToComputerColumn(int row, int value) { return computerWrite(row, value) == 1; }
+
+// The stronger computer shows an example of its improved hand instead of
+// the faces it rolled.
+void showOnDice(const QString& example) {
+    const auto faces = exampleHandFaces(example);
+    for (int die = Gadget::FirstDie; die <= Gadget::LastDie; ++die)
+        tk::setGadgetText(die, faces[die - Gadget::FirstDie]);
+}
+
+void showHandName(int code) {
+    const QString key = QStringLiteral("hands%1").arg(code);
+    const LanguageTexts texts;
+    tk::setGadgetText(Gadget::HandNameLabel,
+                      texts.text(key.toLatin1().constData(), game().handNameDefaults[code]));
+}
+
+// One roll, its display and its entry; false when the roll gave nothing
+// and so entered nothing.
+bool playOneRoll() {
+    rollDice();
+    int code = classifyHand();
+    markFilledCells(kComputerColumn);
+    QString hand = readHand();
+    if (game().strongerCPU == 1) {
+        code = boostHandCode(code);
+        hand = exampleHand(code);
+        showOnDice(hand);
+    }
+    showHandName(code);
+    if (code == HandNothing)
+        return false;
+    // The chain, then the face choice (which leaves its face counts in the
+    // game state), then a scratch: exactly one value is entered while the
+    // column has a free cell, which it always has when the computer plays.
+    placeHand(code, hand, writeToComputerColumn, &game().faceCounts);
+    return true;
+}
+
+} // namespace
+
+int computerWrite(int row, int value) {
+    if (!cellIsFree(row, kComputerColumn))
+        return 0;
+    enterScore(row, kComputerColumn, value);
+    return 1;
+}
+
+void computerTurn() {
+    // A roll of nothing starts the turn again from a new roll; looping rather
+    // than recursing keeps even a long run of such rolls off the stack.
+    while (!playOneRoll()) {
+    }
+}

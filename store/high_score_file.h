@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+// One entry of the high-score table.
+struct HighScoreEntry {
+    QString name;
+    std::int16_t points = 0;
+    bool operator==(const HighScoreEntry&) const = default;
+};
+
+inline constexpr int kHighScoreEntries = 10;
+using HighScoreTable = std::array<HighScoreEntry, kHighScoreEntries>;
+
+// The file in the working directory that keeps the table from run to run.
+inline constexpr char kHighScoreFileName[] = "highscores.dat";
+
+// The score-line scramble, on 16-bit code units modulo 65536. Before the
+// first "#" codes are lowered by 30, after it by 10; text without "#" becomes
+// "#" followed by all of it lowered by 10. Units that become 0 are dropped.
+QString encodeScoreLine(const QString& text);
+
+// The inverse walk: raises by 30 before the first "#" and by 10 after it;
+// stored text without "#" becomes "#" followed by all of it raised by 10.
+QString decodeScoreLine(const QString& stored);
+
+// The text before the first "#" of a decoded line; empty when there is none.
+QString lineName(const QString& decoded);
+
+// toInteger of the text after the first "#" (of all of it without "#"),
+// kept as its low 16 bits, signed.
+std::int16_t linePoints(const QString& decoded);
+
+// The stored line of an entry, without line end: the plain scrambled line
+// whenever that reads back as the same entry, else the escaped form that does.
+QString storedLine(const HighScoreEntry& entry);
+
+// The entry a stored line (without line end) holds; any text gives an entry.
+HighScoreEntry entryFromLine(const QString& stored);
+
+// The ten entries of the file. Lines beyond the tenth are ignored, missing
+// lines give empty entries; a missing, unreadable or odd file gives ten.
+HighScoreTable loadHighScores(const QString& fileName);
+
+// Replaces the file with the table's ten lines (UTF-8, CR LF, no BOM) through
+// a temporary file renamed over it. False when that failed; the old file then
+// stays as it was.
+bool saveHighScores(const QString& fileName, const HighScoreTable& table);
+
+// Enters a finished game's results, one (name, total) per player in player
+// order: each total above the table's lowest points replaces the first entry
+// with those points, except for the computer player "Computer". Does not save.
+void recordResults(HighScoreTable& table, const std::vector<std::pair<QString, int>>& playerTotals);
+
+// Orders the table by points, highest first; equal points keep their order.
+void sortHighScores(HighScoreTable& table);

@@ -1,0 +1,55 @@
+#include "toolkit/registry.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace tk {
+
+void postEvent(const Event& event) { registry().queue.push_back(event); }
+
+void pushGadgetEvent(int number, ClickKind click) {
+    const auto found = registry().gadgets.find(number);
+    const int window = found == registry().gadgets.end() ? -1 : found->second.window;
+    postEvent({EventKind::Gadget, window, number, -1, click});
+}
+
+EventKind waitEvent() {
+    Registry& reg = registry();
+    while (reg.queue.empty()) {
+        if (reg.idleHook) {
+            reg.idleHook();
+            if (!reg.queue.empty())
+                break;
+        }
+        // Objects handed to deleteLater() are freed only by a running loop
+        // that sends deferred deletes; this one must do it itself.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    reg.last = reg.queue.front();
+    reg.queue.pop_front();
+    return reg.last.kind;
+}
+
+int eventGadgetNumber() { return registry().last.gadget; }
+int eventMenuId() { return registry().last.menuId; }
+int eventWindowNumber() { return registry().last.window; }
+ClickKind eventClickKind() { return registry().last.click; }
+
+void pause(int milliseconds) {
+    if (milliseconds <= 0)
+        return;
+    // A local loop keeps windows painted (even one opened just before) and
+    // sleeps; user input stays queued and arrives afterwards, in order.
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
+        dispatcher->wakeUp();
+}
+
+void setIdleHook(std::function<void()> hook) { registry().idleHook = std::move(hook); }
+
+} // namespace tk

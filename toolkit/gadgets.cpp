@@ -1,0 +1,291 @@
+#include "toolkit/image_button.h"
+#include "toolkit/list_view.h"
+#include "toolkit/registry.h"
+#include "toolkit/spin_box.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+
+namespace tk {
+
+namespace {
+
+QColor colourFromBgr(int colour) {
+    return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+}
+
+int bgrFromColour(const QColor& colour) {
+    return colour.red() | (colour.green() << 8) | (colour.blue() << 16);
+}
+
+ListView* listOf(int number) { return static_cast<ListView*>(gadgetOf(number, GadgetKind::ListView)); }
+
+WrappingButton* makeButton(int number, bool toggle, int x, int y, int w, int h,
+                           const QString& text) {
+    auto* button = new WrappingButton;
+    button->setText(text);
+    button->setCheckable(toggle);
+    placeGadget(number, toggle ? GadgetKind::ToggleButton : GadgetKind::PushButton, button, x, y,
+                w, h);
+    QObject::connect(button, &QAbstractButton::clicked, button,
+                     [number] { pushGadgetEvent(number); });
+    return button;
+}
+
+Qt::ItemDataRole roleOf(ColourTarget target) {
+    return target == ColourTarget::Background ? Qt::BackgroundRole : Qt::ForegroundRole;
+}
+
+} // namespace
+
+QWidget* gadgetOf(int number, GadgetKind kind) {
+    const auto found = registry().gadgets.find(number);
+    if (found == registry().gadgets.end() || found->second.kind != kind)
+        return nullptr;
+    return found->second.widget.data();
+}
+
+QWidget* gadgetWidget(int number) {
+    const auto found = registry().gadgets.find(number);
+    return found == registry().gadgets.end() ? nullptr : found->second.widget.data();
+}
+
+void placeGadget(int number, GadgetKind kind, QWidget* widget, int x, int y, int w, int h) {
+    Registry& reg = registry();
+    GameWindow* window = currentWindow();
+    if (!window) {
+        delete widget;
+        return;
+    }
+    if (number != kNoNumber) {
+        const auto old = reg.gadgets.find(number);
+        if (old != reg.gadgets.end()) {
+            delete old->second.widget.data();
+            reg.gadgets.erase(old);
+        }
+    }
+    widget->setParent(window->clientArea());
+    widget->setFont(reg.gadgetFont.value_or(QApplication::font()));
+    widget->setGeometry(x, y, w, h);
+    widget->show();
+    if (number != kNoNumber)
+        reg.gadgets[number] = {widget, kind, window->number()};
+}
+
+void forgetWindowContents(int window) {
+    Registry& reg = registry();
+    std::erase_if(reg.gadgets, [window](const auto& entry) { return entry.second.window == window; });
+    std::erase_if(reg.menus, [window](const auto& entry) { return entry.second.window == window; });
+    if (reg.buildingMenu >= 0 && !reg.menus.contains(reg.buildingMenu)) {
+        reg.buildingMenu = -1;
+        reg.openMenu = nullptr;
+        reg.openSubmenu = nullptr;
+    }
+}
+
+void pushButton(int number, int x, int y, int w, int h, const QString& text) {
+    makeButton(number, false, x, y, w, h, text);
+}
+
+void toggleButton(int number, int x, int y, int w, int h, const QString& text) {
+    makeButton(number, true, x, y, w, h, text);
+}
+
+void imageButton(int number, int x, int y, int w, int h, int image) {
+    const auto found = registry().images.find(image);
+    auto* button = new ImageButton(found == registry().images.end() ? QImage() : found->second);
+    placeGadget(number, GadgetKind::ImageButton, button, x, y, w, h);
+    QObject::connect(button, &QAbstractButton::clicked, button,
+                     [number] { pushGadgetEvent(number); });
+}
+
+void textLabel(int number, int x, int y, int w, int h, const QString& text) {
+    auto* label = new QLabel(text);
+    // Names come from players and texts from files: never rich text.
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    label->setWordWrap(false);
+    placeGadget(number, GadgetKind::Label, label, x, y, w, h);
+}
+
+void checkBox(int number, int x, int y, int w, int h, const QString& text) {
+    auto* box = new QCheckBox(text);
+    placeGadget(number, GadgetKind::CheckBox, box, x, y, w, h);
+    QObject::connect(box, &QAbstractButton::clicked, box, [number] { pushGadgetEvent(number); });
+}
+
+void spinBox(int number, int x, int y, int w, int h, int minimum, int maximum) {
+    auto* box = new SpinBox(minimum, maximum);
+    placeGadget(number, GadgetKind::SpinBox, box, x, y, w, h);
+    QObject::connect(box, &SpinBox::stepped, box, [number] { pushGadgetEvent(number); });
+}
+
+void listView(int number, int x, int y, int w, int h, const QString& firstTitle, int firstWidth,
+              unsigned options) {
+    auto* list = new ListView(firstTitle, firstWidth, options & GridLines, options & FullRowSelect);
+    placeGadget(number, GadgetKind::ListView, list, x, y, w, h);
+    QObject::connect(list, &ListView::pressed, list,
+                     [number](int, Qt::MouseButton button, bool doubleClick) {
+                         ClickKind kind = ClickKind::LeftClick;
+                         if (doubleClick)
+                             kind = ClickKind::DoubleClick;
+                         else if (button != Qt::LeftButton)
+                             kind = ClickKind::RightClick;
+                         pushGadgetEvent(number, kind);
+                     });
+}
+
+void addColumn(int number, int position, const QString& title, int width) {
+    if (ListView* list = listOf(number))
+        list->insertColumnAt(position, title, width);
+}
+
+void addRow(int number, const QString& text) {
+    if (ListView* list = listOf(number))
+        list->appendRow(text);
+}
+
+QString cellText(int number, int row, int column) {
+    ListView* list = listOf(number);
+    const QTableWidgetItem* item = list ? list->item(row, column) : nullptr;
+    return item ? item->text() : QString();
+}
+
+void setCellText(int number, int row, int column, const QString& text) {
+    ListView* list = listOf(number);
+    if (QTableWidgetItem* item = list ? list->item(row, column) : nullptr)
+        item->setText(text);
+}
+
+void setCellColour(int number, int row, ColourTarget target, int colour, int column) {
+    ListView* list = listOf(number);
+    if (!list || row < 0 || row >= list->rowCount())
+        return;
+    const int first = column < 0 ? 0 : column;
+    const int last = column < 0 ? list->columnCount() - 1 : column;
+    for (int c = first; c <= last; ++c) {
+        QTableWidgetItem* item = list->item(row, c);
+        if (!item)
+            continue;
+        if (colour == kNoColour)
+            item->setData(roleOf(target), QVariant());
+        else
+            item->setData(roleOf(target), QBrush(colourFromBgr(colour)));
+    }
+}
+
+int cellColour(int number, int row, ColourTarget target, int column) {
+    ListView* list = listOf(number);
+    const QTableWidgetItem* item = list ? list->item(row, column) : nullptr;
+    if (!item)
+        return kNoColour;
+    const QVariant value = item->data(roleOf(target));
+    if (!value.isValid())
+        return kNoColour;
+    return bgrFromColour(value.value<QBrush>().color());
+}
+
+int gadgetState(int number) {
+    const auto found = registry().gadgets.find(number);
+    if (found == registry().gadgets.end() || !found->second.widget)
+        return 0;
+    QWidget* widget = found->second.widget.data();
+    switch (found->second.kind) {
+    case GadgetKind::ToggleButton:
+    case GadgetKind::CheckBox:
+        return static_cast<QAbstractButton*>(widget)->isChecked() ? 1 : 0;
+    case GadgetKind::SpinBox:
+        return static_cast<SpinBox*>(widget)->value();
+    case GadgetKind::ListView:
+        return static_cast<ListView*>(widget)->selectedRow();
+    default:
+        return 0;
+    }
+}
+
+void setGadgetState(int number, int value) {
+    const auto found = registry().gadgets.find(number);
+    if (found == registry().gadgets.end() || !found->second.widget)
+        return;
+    QWidget* widget = found->second.widget.data();
+    switch (found->second.kind) {
+    case GadgetKind::ToggleButton:
+    case GadgetKind::CheckBox:
+        static_cast<QAbstractButton*>(widget)->setChecked(value != 0);
+        break;
+    case GadgetKind::SpinBox:
+        static_cast<SpinBox*>(widget)->setValue(value);
+        break;
+    case GadgetKind::ListView:
+        static_cast<ListView*>(widget)->selectRow(value);
+        break;
+    default:
+        break;
+    }
+}
+
+QString gadgetText(int number) {
+    const auto found = registry().gadgets.find(number);
+    if (found == registry().gadgets.end() || !found->second.widget)
+        return {};
+    QWidget* widget = found->second.widget.data();
+    switch (found->second.kind) {
+    case GadgetKind::PushButton:
+    case GadgetKind::ToggleButton:
+    case GadgetKind::CheckBox:
+    case GadgetKind::ImageButton:
+        return static_cast<QAbstractButton*>(widget)->text();
+    case GadgetKind::Label:
+        return static_cast<QLabel*>(widget)->text();
+    case GadgetKind::SpinBox:
+        return static_cast<SpinBox*>(widget)->shownText();
+    case GadgetKind::ListView:
+        return {};
+    }
+    return {};
+}
+
+void setGadgetText(int number, const QString& text) {
+    const auto found = registry().gadgets.find(number);
+    if (found == registry().gadgets.end() || !found->second.widget)
+        return;
+    QWidget* widget = found->second.widget.data();
+    switch (found->second.kind) {
+    case GadgetKind::PushButton:
+    case GadgetKind::ToggleButton:
+    case GadgetKind::CheckBox:
+    case GadgetKind::ImageButton:
+        static_cast<QAbstractButton*>(widget)->setText(text);
+        break;
+    case GadgetKind::Label:
+        static_cast<QLabel*>(widget)->setText(text);
+        break;
+    case GadgetKind::SpinBox:
+        static_cast<SpinBox*>(widget)->setShownText(text);
+        break;
+    case GadgetKind::ListView:
+        break;
+    }
+}
+
+void disableGadget(int number, bool disabled) {
+    if (QWidget* widget = gadgetWidget(number))
+        widget->setEnabled(!disabled);
+}
+
+void setGadgetFont(int font) {
+    Registry& reg = registry();
+    const auto found = reg.fonts.find(font);
+    if (font == kDefaultFont || found == reg.fonts.end())
+        reg.gadgetFont.reset();
+    else
+        reg.gadgetFont = found->second;
+}
+
+void loadFont(int number, const QString& face, int points) {
+    registry().fonts[number] = QFont(face, points);
+}
+
+} // namespace tk

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QImage>
+
+namespace tk {
+
+// A push button whose face is a picture drawn centred and unscaled, clipped
+// to the face; a null picture leaves the face blank.
+class ImageButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    ImageButton(const QImage& image, QWidget* parent = nullptr);
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QImage image_;
+};
+
+// A push or toggle button whose text wraps onto further lines when it does
+// not fit, keeping "&" as the keyboard mnemonic.
+class WrappingButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    explicit WrappingButton(QWidget* parent = nullptr);
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+} // namespace tk

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QTableWidget>
+
+namespace tk {
+
+// A multi-column list in report form: compact rows, fixed column widths,
+// single selection, every cell an item so that rows can be coloured whole.
+// Each mouse press is reported through `pressed`, on a row or on empty space
+// (row -1, which also clears the selection).
+class ListView : public QTableWidget {
+    Q_OBJECT
+public:
+    ListView(const QString& firstTitle, int firstWidth, bool gridLines, bool fullRow,
+             QWidget* parent = nullptr);
+
+    void insertColumnAt(int position, const QString& title, int width);
+    void appendRow(const QString& text);
+    // Selected row, or -1 when none is selected.
+    int selectedRow() const;
+    void selectRow(int row);
+
+signals:
+    void pressed(int row, Qt::MouseButton button, bool doubleClick);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void fillRowItems(int row);
+};
+
+} // namespace tk

@@ -1,0 +1,85 @@
+#pragma once
+
+// Internal bookkeeping of the toolkit: which numbers name which windows,
+// gadgets, menus, fonts, pictures and sounds. Not for use outside toolkit/.
+
+#include "toolkit/toolkit.h"
+
+#include <QFont>
+#include <QImage>
+#include <QMainWindow>
+#include <QPointer>
+#include <deque>
+#include <map>
+#include <optional>
+
+class QMenu;
+class QMenuBar;
+class QAction;
+
+namespace tk {
+
+// A top-level window whose close box only asks: the game decides.
+class GameWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    GameWindow(int number, QWidget* parent = nullptr);
+    int number() const { return number_; }
+    QWidget* clientArea() const { return centralWidget(); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    int number_;
+};
+
+enum class GadgetKind { PushButton, ToggleButton, ImageButton, Label, CheckBox, SpinBox, ListView };
+
+struct GadgetEntry {
+    QPointer<QWidget> widget;
+    GadgetKind kind;
+    int window;
+};
+
+struct MenuEntry {
+    QPointer<QMenuBar> bar;
+    int window = -1;
+    std::vector<QMenu*> titles;
+    std::map<int, QPointer<QAction>> items;
+};
+
+struct Registry {
+    std::map<int, QPointer<GameWindow>> windows;
+    int currentWindow = -1;
+    std::map<int, GadgetEntry> gadgets;
+    std::map<int, MenuEntry> menus;
+    int buildingMenu = -1;
+    QMenu* openMenu = nullptr;   // the title being filled
+    QMenu* openSubmenu = nullptr;
+    std::map<int, QFont> fonts;
+    std::optional<QFont> gadgetFont; // unset: the platform's default
+    std::map<int, QImage> images;
+    std::map<int, QString> sounds;
+    std::deque<Event> queue;
+    Event last;
+    std::function<BoxReply(const BoxRequest&)> boxScript;
+    std::function<void()> idleHook;
+};
+
+Registry& registry();
+
+// The gadget of that number and kind, or null.
+QWidget* gadgetOf(int number, GadgetKind kind);
+// Registers a freshly made gadget in the current window at x, y, w, h.
+void placeGadget(int number, GadgetKind kind, QWidget* widget, int x, int y, int w, int h);
+// The window that new gadgets and boxes belong to, or null.
+GameWindow* currentWindow();
+// Queues a gadget event for `number`.
+void pushGadgetEvent(int number, ClickKind click = ClickKind::None);
+// Drops the gadgets and menus that belonged to a window being closed.
+void forgetWindowContents(int window);
+// Frees sounds; the rest of the media needs no release.
+void releaseMedia();
+
+} // namespace tk

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QAbstractSpinBox>
+
+namespace tk {
+
+// A spin box whose shown text is set by the program and may differ from its
+// value: a delay of 7000 ms shows "7" while the value, kept within the range,
+// is 5. A whole number within range typed into the field becomes the value
+// when the value is read; any other text leaves the value as it was.
+class SpinBox : public QAbstractSpinBox {
+    Q_OBJECT
+public:
+    SpinBox(int minimum, int maximum, QWidget* parent = nullptr);
+
+    int value();
+    void setValue(int value);
+    QString shownText() const;
+    void setShownText(const QString& text);
+
+    void stepBy(int steps) override;
+    QValidator::State validate(QString& input, int& pos) const override;
+
+signals:
+    // One per step of the arrows, keys or wheel; value() is already the new one.
+    void stepped();
+
+protected:
+    StepEnabled stepEnabled() const override;
+
+private:
+    void adoptTypedNumber();
+
+    int minimum_;
+    int maximum_;
+    int value_;
+};
+
+} // namespace tk

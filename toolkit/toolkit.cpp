@@ -1,0 +1,142 @@
+#include "toolkit/registry.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLayout>
+#include <QScreen>
+
+namespace tk {
+
+Registry& registry() {
+    static Registry instance;
+    return instance;
+}
+
+GameWindow::GameWindow(int number, QWidget* parent) : QMainWindow(parent), number_(number) {}
+
+void GameWindow::closeEvent(QCloseEvent* event) {
+    // The game closes its windows itself; the close box only queues a request,
+    // and a disabled window gives no events at all.
+    event->ignore();
+    if (isEnabled())
+        postEvent({EventKind::CloseRequest, number_, -1, -1, ClickKind::None});
+}
+
+namespace {
+
+int fakeArgc = 1;
+char programName[] = "quintara";
+char* fakeArgv[] = {programName, nullptr};
+
+Qt::WindowFlags flagsFor(unsigned style) {
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint;
+    if (style & CloseBox)
+        flags |= Qt::WindowCloseButtonHint;
+    if (style & MinimiseBox)
+        flags |= Qt::WindowMinimizeButtonHint;
+    return flags;
+}
+
+void centreOnScreen(QWidget* window) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    const QSize size = window->frameGeometry().size();
+    window->move(available.center() - QPoint(size.width() / 2, size.height() / 2));
+}
+
+GameWindow* windowOf(int number) {
+    auto& windows = registry().windows;
+    const auto found = windows.find(number);
+    return found == windows.end() ? nullptr : found->second.data();
+}
+
+} // namespace
+
+void initToolkit() {
+    if (!QCoreApplication::instance()) {
+        // The game takes no command line: Qt sees only the program's name.
+        new QApplication(fakeArgc, fakeArgv);
+    }
+}
+
+void shutdownToolkit() {
+    auto& reg = registry();
+    while (!reg.windows.empty())
+        closeWindow(reg.windows.begin()->first);
+    releaseMedia();
+    reg.fonts.clear();
+    reg.gadgetFont.reset();
+    reg.images.clear();
+    reg.queue.clear();
+    reg.last = {};
+    reg.currentWindow = -1;
+}
+
+bool openWindow(int number, int x, int y, int width, int height, const QString& title,
+                unsigned style) {
+    closeWindow(number);
+    auto* window = new GameWindow(number);
+    window->setAttribute(Qt::WA_DeleteOnClose, false);
+    window->setWindowFlags(flagsFor(style));
+    window->setWindowTitle(title);
+    auto* client = new QWidget(window);
+    window->setCentralWidget(client);
+    if (style & SizingBorder) {
+        client->setMinimumSize(width, height);
+        window->resize(width, height);
+    } else {
+        client->setFixedSize(width, height);
+        window->layout()->setSizeConstraint(QLayout::SetFixedSize);
+    }
+    window->move(x, y);
+    registry().windows[number] = window;
+    registry().currentWindow = number;
+    window->show();
+    if (style & Centred)
+        centreOnScreen(window);
+    return true;
+}
+
+void closeWindow(int number) {
+    auto& reg = registry();
+    const auto found = reg.windows.find(number);
+    if (found == reg.windows.end())
+        return;
+    forgetWindowContents(number);
+    delete found->second.data();
+    reg.windows.erase(found);
+    if (reg.currentWindow == number)
+        reg.currentWindow = reg.windows.empty() ? -1 : reg.windows.rbegin()->first;
+}
+
+void activateWindow(int number) {
+    if (GameWindow* window = windowOf(number)) {
+        window->raise();
+        window->activateWindow();
+    }
+}
+
+void setWindowTitle(int number, const QString& title) {
+    if (GameWindow* window = windowOf(number))
+        window->setWindowTitle(title);
+}
+
+void disableWindow(int number, bool disabled) {
+    if (GameWindow* window = windowOf(number))
+        window->setEnabled(!disabled);
+}
+
+void repaintWindow(int number) {
+    if (GameWindow* window = windowOf(number))
+        window->repaint();
+}
+
+GameWindow* currentWindow() { return windowOf(registry().currentWindow); }
+
+QWidget* windowWidget(int number) { return windowOf(number); }
+
+} // namespace tk

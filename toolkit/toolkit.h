@@ -1,0 +1,177 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+// The thin layer through which the game reaches the desktop: numbered windows,
+// numbered gadgets inside them, menu bars, one event queue for all windows,
+// modal boxes, fonts, JPEG pictures, one WAV sound, a pause and a document
+// opener. Everything runs on the one thread of the event loops.
+namespace tk {
+
+// ---- start and end -------------------------------------------------------
+
+// Creates the application object unless one exists (tests make their own).
+void initToolkit();
+// Closes every window and frees every font, picture and sound.
+void shutdownToolkit();
+
+// ---- windows ---------------------------------------------------------------
+
+enum WindowStyle : unsigned {
+    CloseBox = 1u << 0,
+    MinimiseBox = 1u << 1,
+    SizingBorder = 1u << 2,
+    Centred = 1u << 3,
+};
+
+// Opens window `number` with a client area of width x height; a window with
+// the same number is closed first. New gadgets go into this window.
+bool openWindow(int number, int x, int y, int width, int height, const QString& title,
+                unsigned style);
+void closeWindow(int number);
+// Brings the window to the front with the keyboard focus.
+void activateWindow(int number);
+void setWindowTitle(int number, const QString& title);
+// A disabled window takes no input: its gadgets and close box give no events.
+void disableWindow(int number, bool disabled);
+// Paints the window now, without waiting for the event loop.
+void repaintWindow(int number);
+
+// ---- events ----------------------------------------------------------------
+
+enum class EventKind { None, CloseRequest, Gadget, Menu };
+enum class ClickKind { None, LeftClick, DoubleClick, RightClick };
+
+struct Event {
+    EventKind kind = EventKind::None;
+    int window = -1;
+    int gadget = -1;
+    int menuId = -1;
+    ClickKind click = ClickKind::None;
+};
+
+// Blocks, sleeping in Qt's own wait, until the next event of any window.
+EventKind waitEvent();
+int eventGadgetNumber();
+int eventMenuId();
+int eventWindowNumber();
+ClickKind eventClickKind();
+
+// Appends an event to the queue, as a window would.
+void postEvent(const Event& event);
+
+// ---- gadgets ---------------------------------------------------------------
+
+inline constexpr int kNoNumber = -1; // a gadget that is never addressed again
+
+void pushButton(int number, int x, int y, int w, int h, const QString& text);
+void toggleButton(int number, int x, int y, int w, int h, const QString& text);
+// Draws picture `image` centred and unscaled, clipped to the face; blank when
+// the picture is missing.
+void imageButton(int number, int x, int y, int w, int h, int image);
+void textLabel(int number, int x, int y, int w, int h, const QString& text);
+void checkBox(int number, int x, int y, int w, int h, const QString& text);
+// Integer state kept within [minimum, maximum]; its shown text is set apart.
+void spinBox(int number, int x, int y, int w, int h, int minimum, int maximum);
+
+enum ListOption : unsigned {
+    GridLines = 1u << 0,
+    FullRowSelect = 1u << 1,
+};
+void listView(int number, int x, int y, int w, int h, const QString& firstTitle, int firstWidth,
+              unsigned options);
+void addColumn(int number, int position, const QString& title, int width);
+// Appends a row; line feeds in `text` separate the cells of columns 0, 1, ...
+void addRow(int number, const QString& text);
+QString cellText(int number, int row, int column);
+void setCellText(int number, int row, int column, const QString& text);
+
+enum class ColourTarget { Text, Background };
+inline constexpr int kNoColour = -1;
+// Colours are 0xBBGGRR; column -1 colours every cell of the row.
+void setCellColour(int number, int row, ColourTarget target, int colour, int column);
+// kNoColour while that cell's colour was never set.
+int cellColour(int number, int row, ColourTarget target, int column);
+
+// Toggle buttons and check boxes: 0 or 1; spin box: its value (a whole number
+// within range typed into it is adopted first); list view: selected row or -1.
+int gadgetState(int number);
+void setGadgetState(int number, int value);
+QString gadgetText(int number);
+void setGadgetText(int number, const QString& text);
+void disableGadget(int number, bool disabled);
+
+inline constexpr int kDefaultFont = -1; // the platform's default font
+// Font for the gadgets created from now on.
+void setGadgetFont(int font);
+
+// ---- menus -----------------------------------------------------------------
+
+// Attaches menu bar `number` to a window; the calls below fill it in order.
+void createMenu(int number, int window);
+void menuTitle(const QString& text);
+void menuItem(int id, const QString& text);
+void menuSeparator();
+void openSubMenu(const QString& text);
+void closeSubMenu();
+void setMenuTitleText(int menu, int position, const QString& text);
+void setMenuItemText(int menu, int id, const QString& text);
+QString menuTitleText(int menu, int position);
+QString menuItemText(int menu, int id);
+// Takes the menu bar off its window (true) and puts it back (false).
+void hideMenu(int menu, bool hidden);
+
+// ---- boxes -----------------------------------------------------------------
+
+enum class Buttons { Ok, YesNo };
+enum class Answer { Ok, Yes, No };
+
+// Modal box; the program's other windows are disabled while it is shown.
+Answer messageBox(const QString& title, const QString& text, Buttons buttons);
+// Modal one-line question; Enter or OK gives the field's text, Escape or
+// closing the box gives the empty text.
+QString inputBox(const QString& title, const QString& prompt, const QString& defaultText);
+// Plain box without an owner window; it disables nothing. Returns when closed.
+void ownerlessMessageBox(const QString& title, const QString& text);
+
+// ---- media and system ------------------------------------------------------
+
+void loadFont(int number, const QString& face, int points);
+// Reads a JPEG file; a missing or unreadable file leaves no picture.
+bool loadImage(int number, const QString& fileName);
+void initSound();
+void loadSound(int number, const QString& fileName);
+// Plays the sound once from its beginning and returns at once.
+void playSound(int number);
+void freeSound(int number);
+// Hands the file to the desktop's opener; returns at once, silent on failure.
+void openDocument(const QString& fileName);
+// Blocks for the given time; windows stay painted, input waits until after.
+void pause(int milliseconds);
+
+// ---- test seams --------------------------------------------------------------
+
+struct BoxRequest {
+    enum class Kind { Message, Input } kind = Kind::Message;
+    QString title;
+    QString text; // message text or input prompt
+    QString defaultText;
+    Buttons buttons = Buttons::Ok;
+};
+struct BoxReply {
+    Answer answer = Answer::Ok;
+    QString text; // the input box's answer
+};
+// While set, boxes are answered by the script instead of being shown.
+void setBoxScript(std::function<BoxReply(const BoxRequest&)> script);
+// While set, waitEvent calls the hook whenever the queue is empty, before it
+// sleeps; a test drives the game from there.
+void setIdleHook(std::function<void()> hook);
+QWidget* gadgetWidget(int number);
+QWidget* windowWidget(int number);
+QString soundFile(int number);
+
+} // namespace tk

@@ -1,0 +1,31 @@
+#include "ui/high_score_window.h"
+
+#include "core/game_state.h"
+#include "store/high_score_file.h"
+#include "toolkit/toolkit.h"
+#include "ui/ids.h"
+
+void runHighScoreWindow() {
+    tk::setGadgetFont(tk::kDefaultFont);
+    if (!tk::openWindow(Window::HighScores, 100, 100, 155, 180, QStringLiteral("Highscores"),
+                        tk::CloseBox | tk::Centred)) {
+        tk::disableWindow(Window::Main, false);
+        return;
+    }
+    tk::listView(Gadget::HighScoreList, 5, 5, 144, 170, QStringLiteral("Player"), 90,
+                 tk::FullRowSelect);
+    tk::addColumn(Gadget::HighScoreList, 1, QStringLiteral("Points"), 50);
+    HighScoreTable& table = game().highScores;
+    table = loadHighScores(QString::fromLatin1(kHighScoreFileName));
+    sortHighScores(table);
+    for (const HighScoreEntry& entry : table)
+        tk::addRow(Gadget::HighScoreList, entry.name + u'\n' + QString::number(entry.points));
+    tk::disableGadget(Gadget::HighScoreList, true);
+    for (;;) {
+        if (tk::waitEvent() == tk::EventKind::CloseRequest &&
+            tk::eventWindowNumber() == Window::HighScores)
+            break;
+    }
+    tk::closeWindow(Window::HighScores);
+    tk::disableWindow(Window::Main, false);
+}

@@ -1,0 +1,16 @@
+#include "ui/language.h"
+
+#include "core/game_state.h"
+#include "store/preference_file.h"
+
+LanguageTexts::LanguageTexts() { openPreferenceFile(game().langFile); }
+
+LanguageTexts::~LanguageTexts() { closePreferenceFile(); }
+
+QString LanguageTexts::text(const char* key, const QString& defaultValue) const {
+    return readPreference(QString::fromLatin1(key), defaultValue);
+}
+
+QString lang(const char* key, const QString& defaultValue) {
+    return LanguageTexts().text(key, defaultValue);
+}

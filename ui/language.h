@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+// Interface texts of the current language file. Each occasion opens the file,
+// reads its texts and closes it again; nothing is cached, so a file changed
+// while the game runs takes effect at the next occasion.
+class LanguageTexts {
+public:
+    // Opens the game's current language file as the current preference file.
+    LanguageTexts();
+    // Closes it again.
+    ~LanguageTexts();
+    LanguageTexts(const LanguageTexts&) = delete;
+    LanguageTexts& operator=(const LanguageTexts&) = delete;
+
+    // The text under `key`, or `defaultValue` when the file or key is missing.
+    QString text(const char* key, const QString& defaultValue = QString()) const;
+};
+
+// One text read on its own: open, read, close.
+QString lang(const char* key, const QString& defaultValue = QString());

@@ -1,0 +1,16 @@
+#pragma once
+
+// Colours of the score sheet, 0xBBGGRR.
+inline constexpr int kFilledColour = 0x3366FF;    // an entered cell
+inline constexpr int kHighlightColour = 0xFFFF66; // the bonus and total rows
+
+// Builds the main window with its menus, score sheet, dice, buttons and
+// labels in their initial states, and loads the roll sound.
+void buildMainWindow();
+
+// Switches the interface to entry `itemId` - 10 of the language files while
+// the game goes on, and remembers the choice in settings.ini.
+void switchLanguage(int itemId);
+
+// Frees what the main window loaded and closes it, for a new game.
+void closeMainWindow();

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+// Asks for the game's mode, the number of players and their names, and
+// stores them in the game state. Returns false when the player closed the
+// window instead; the program then ends without a game.
+bool runGameSetup();
+
+// A name holds no "#" and keeps at least one character once spaces are
+// trimmed from both ends.
+bool isValidPlayerName(const QString& name);
