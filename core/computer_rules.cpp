@@ -4,13 +4,8 @@
 
 namespace {
 
-constexpr int kFaces = static_cast<int>(kFaceTexts.size());
 constexpr int kDieSides = kFaces;
 constexpr QChar kTenMark = u'T';
-
-bool isHandCode(int code) {
-    return code >= HandNothing && code <= HandPair;
-}
 
 // Each draw stands for one die re-rolled in the hope of one wanted face
 // (draw 0, chance 1/6), so the improvement is as likely as rolling it:

@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr int kFaces = static_cast<int>(kFaceTexts.size());
-
 // First face in face-table order whose count is exactly n and which is not
 // skip; -1 when there is none.
 int faceWithCount(const FaceCounts& counts, int n, int skip = -1) {
@@ -70,7 +68,7 @@ int classifyHand(const QString& hand) {
 }
 
 bool rowSatisfiedBy(int row, int code) {
-    if (!isRow(row) || code < HandNothing || code > HandPair)
+    if (!isRow(row) || !isHandCode(code))
         return false;
     const SheetRow& sheetRow = kSheetRowTable[row];
     return sheetRow.kind == RowKind::Hand && (sheetRow.satisfiedBy & (1u << code)) != 0;

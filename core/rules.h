@@ -94,9 +94,15 @@ enum Face : int {
 };
 
 inline constexpr int kDiceCount = 5;
+inline constexpr int kFaces = static_cast<int>(kFaceTexts.size());
+
+// True for the hand codes 0..7.
+constexpr bool isHandCode(int code) {
+    return code >= HandNothing && code <= HandPair;
+}
 
 // Number of dice showing each face, in face-table order.
-using FaceCounts = std::array<int, kFaceTexts.size()>;
+using FaceCounts = std::array<int, kFaces>;
 
 // Dice in the hand showing face 0..5: non-overlapping occurrences of its text.
 // Blank dice add nothing to a hand string, so they count for no face.

@@ -23,10 +23,10 @@ cp "$here"/help/* "$work"/
 
 # Every file that a page, the contents or the index refers to must be in [FILES].
 listed=$(sed -n '/^\[FILES\]/,/^\[/{/^\[/d;/^[[:space:]]*$/d;p}' "$work/quintara.hhp" | tr -d '\r')
-for ref in $(grep -ohE '(href|value)="[^"#]+\.(html|css)' "$work"/*.html "$work"/*.hhc "$work"/*.hhk |
-  sed -E 's/^[a-z]+="//' | sort -u); do
+while read -r ref; do
   grep -qxF "$ref" <<<"$listed" || fail "$ref is used but not listed in [FILES]"
-done
+done < <(grep -ohE '(href|value)="[^"#]+\.(html|css)' "$work"/*.html "$work"/*.hhc "$work"/*.hhk |
+  sed -E 's/^[a-z]+="//' | sort -u)
 for file in $listed; do
   [[ -f $work/$file ]] || fail "$file is listed in [FILES] but missing"
 done

@@ -12,6 +12,7 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <vector>
 
 class QMenu;
 class QMenuBar;
@@ -51,7 +52,7 @@ struct MenuEntry {
 
 struct Registry {
     std::map<int, QPointer<GameWindow>> windows;
-    int currentWindow = -1;
+    std::vector<int> openOrder; // open windows, oldest first: the last takes new gadgets
     std::map<int, GadgetEntry> gadgets;
     std::map<int, MenuEntry> menus;
     int buildingMenu = -1;

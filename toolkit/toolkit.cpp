@@ -73,7 +73,6 @@ void shutdownToolkit() {
     reg.images.clear();
     reg.queue.clear();
     reg.last = {};
-    reg.currentWindow = -1;
 }
 
 bool openWindow(int number, int x, int y, int width, int height, const QString& title,
@@ -94,7 +93,7 @@ bool openWindow(int number, int x, int y, int width, int height, const QString& 
     }
     window->move(x, y);
     registry().windows[number] = window;
-    registry().currentWindow = number;
+    registry().openOrder.push_back(number);
     window->show();
     if (style & Centred)
         centreOnScreen(window);
@@ -109,8 +108,7 @@ void closeWindow(int number) {
     forgetWindowContents(number);
     delete found->second.data();
     reg.windows.erase(found);
-    if (reg.currentWindow == number)
-        reg.currentWindow = reg.windows.empty() ? -1 : reg.windows.rbegin()->first;
+    std::erase(reg.openOrder, number);
 }
 
 void activateWindow(int number) {
@@ -135,7 +133,10 @@ void repaintWindow(int number) {
         window->repaint();
 }
 
-GameWindow* currentWindow() { return windowOf(registry().currentWindow); }
+GameWindow* currentWindow() {
+    const std::vector<int>& order = registry().openOrder;
+    return order.empty() ? nullptr : windowOf(order.back());
+}
 
 QWidget* windowWidget(int number) { return windowOf(number); }
 
