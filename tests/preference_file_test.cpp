@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <utility>
 #include <vector>
@@ -74,13 +75,21 @@ TEST_F(PreferenceFileTest, DefaultsComeBackUntrimmedWithoutAReadableFile) {
     EXPECT_EQ(readPreference("k", " d "), " d ");
     closePreferenceFile();
     EXPECT_FALSE(QFileInfo::exists(settings));
+}
 
-    ASSERT_TRUE(QDir().mkdir(settings));
-    EXPECT_FALSE(openPreferenceFile(settings));
-    EXPECT_EQ(readPreference("k", " d "), " d ");
-    writePreference("k", "v");
-    closePreferenceFile();
-    EXPECT_TRUE(QFileInfo(settings).isDir());
+TEST_F(PreferenceFileTest, APathThatIsNoFileIsNeitherReadNorReplaced) {
+    ASSERT_TRUE(QDir().mkdir("folder.ini"));
+    ASSERT_EQ(::mkfifo("pipe.ini", 0644), 0);
+    for (const QString name : {"folder.ini", "pipe.ini"}) {
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_FALSE(openPreferenceFile(name));
+        EXPECT_EQ(readPreference("k", "default"), "default");
+        writePreference("k", "v");
+        closePreferenceFile();
+    }
+    EXPECT_TRUE(QFileInfo("folder.ini").isDir());
+    struct stat pipe {};
+    EXPECT_TRUE(::stat("pipe.ini", &pipe) == 0 && S_ISFIFO(pipe.st_mode));
 }
 
 TEST_F(PreferenceFileTest, RewritesTheWholeFileInItsFixedForm) {

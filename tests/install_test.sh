@@ -1,0 +1,60 @@
+#!/bin/bash
+# Installs the build into a temporary prefix, starts the launcher with a
+# temporary XDG_DATA_HOME and checks the game directory it prepared, and
+# validates the desktop entry and the AppStream metadata.
+# usage: install_test.sh BUILD_DIR
+set -u
+build=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+check() { # description, command...
+    local what=$1
+    shift
+    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+
+prefix="$work/prefix"
+cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAILED: install"; exit 1; }
+shipped="$prefix/share/quintara"
+game="$work/xdg/quintara"
+
+# Starts the launcher and lets the game run for a moment; the game waits in
+# its set-up window, so still running after the timeout means it started.
+launch() {
+    XDG_DATA_HOME="$work/xdg" QT_QPA_PLATFORM=offscreen timeout 3 "$prefix/bin/quintara" \
+        >"$work/out.txt" 2>&1
+    [ $? -eq 124 ]
+}
+
+check "every installed file is in place" test -x "$prefix/bin/quintara" \
+    -a -x "$prefix/lib/quintara/quintara" -a -f "$prefix/share/applications/quintara.desktop" \
+    -a -f "$prefix/share/metainfo/org.quintara.Quintara.metainfo.xml" \
+    -a -f "$prefix/share/icons/hicolor/scalable/apps/quintara.svg" \
+    -a -f "$prefix/share/icons/hicolor/48x48/apps/quintara.png"
+check "desktop entry is valid" desktop-file-validate "$prefix/share/applications/quintara.desktop"
+check "AppStream metadata is valid" \
+    appstreamcli validate --no-net "$prefix/share/metainfo/org.quintara.Quintara.metainfo.xml"
+
+check "the launcher starts the game" launch
+for file in "$shipped"/*; do
+    name=$(basename "$file")
+    check "$name copied into the game directory" cmp -s "$file" "$game/$name"
+done
+check "the game ran in its own directory" test -d "$game"
+
+# The player's files survive, a player's edit of a shipped file survives, and
+# a shipped file changed by a newer version is refreshed.
+printf 'delay = 1000\r\n' >"$game/settings.ini"
+printf 'x\r\n' >"$game/highscores.dat"
+printf 'mine\r\n' >"$game/de.lang"
+rm "$game/bg.lang"
+echo "; newer" >>"$shipped/en.lang"
+launch
+check "settings.ini kept" grep -q 'delay = 1000' "$game/settings.ini"
+check "highscores.dat kept" grep -qx $'x\r' "$game/highscores.dat"
+check "a player's edit of a shipped file kept" grep -qx $'mine\r' "$game/de.lang"
+check "a missing shipped file copied again" cmp -s "$shipped/bg.lang" "$game/bg.lang"
+check "a changed shipped file refreshed" cmp -s "$shipped/en.lang" "$game/en.lang"
+
+[ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; cat "$work/out.txt"; exit 1; }

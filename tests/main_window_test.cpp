@@ -1,0 +1,278 @@
+#include "core/game_state.h"
+#include "core/startup.h"
+#include "test_support.h"
+#include "toolkit/toolkit.h"
+#include "ui/ids.h"
+#include "ui/main_window.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QStringList kDefaultRowLabels = {
+    "Nines",    "Tens",         "Jacks",          "Queens",          "Kings",
+    "Aces",     "15+ BONUS (3)", "Pair (1)",      "Two Pair (2)",    "Trips (3)",
+    "Straight (4)", "Full House (4)", "4 of a Kind (4)", "5 of a Kind (5)", "Total"};
+
+const QByteArray kTestTexts =
+    "Title = Dice Test\r\nMenuTitleGame = &Spiel\r\nMenuNewGame = &Neu\r\nMenuExit = &Ende\r\n"
+    "MenuTitleTools = &Extras\r\nMenuOptions = &Optionen\r\nMenuTitleHelp = &Hilfe\r\n"
+    "MenuAbout = &Info\r\nroll = &Wurf\r\nhold = &Alle halten\r\nNines = Neuner\r\n"
+    "Total = Summe\r\n";
+
+const QStringList kLanguageItems = {"English", "German", "Bulgarian"};
+
+QMainWindow* mainWindow() { return qobject_cast<QMainWindow*>(tk::windowWidget(Window::Main)); }
+
+QTableWidget* sheet() { return qobject_cast<QTableWidget*>(tk::gadgetWidget(Gadget::ScoreSheet)); }
+
+// The menu bar as text: one list per title, the title first; a separator is
+// "-", a submenu its title followed by its items.
+std::vector<QStringList> menuTexts() {
+    std::vector<QStringList> menus;
+    for (QAction* title : mainWindow()->menuBar()->actions()) {
+        QStringList entries{title->menu()->title()};
+        for (QAction* item : title->menu()->actions()) {
+            if (item->isSeparator())
+                entries << "-";
+            else if (item->menu())
+                entries << item->menu()->title() + ": " +
+                               QStringList(item->menu()->actions().size(), "").join("");
+            else
+                entries << item->text();
+            if (item->menu())
+                for (QAction* sub : item->menu()->actions())
+                    entries.last() += sub->text() + " ";
+        }
+        menus.push_back(entries);
+    }
+    return menus;
+}
+
+QStringList rowLabels() {
+    QStringList labels;
+    for (int row = 0; row < sheet()->rowCount(); ++row)
+        labels << tk::cellText(Gadget::ScoreSheet, row, 0);
+    return labels;
+}
+
+class MainWindowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        resetGameState();
+        fillFixedTables();
+        tk::initToolkit();
+        game().lang = "en";
+        game().langFile = "en.lang";
+        setPlayers({"Ann", "Bea"});
+    }
+    void TearDown() override { tk::shutdownToolkit(); }
+
+    static void setPlayers(const QStringList& names) {
+        game().playerCount = static_cast<int>(names.size());
+        for (int player = 1; player <= game().playerCount; ++player)
+            game().playerNames[player] = names[player - 1];
+    }
+    static void build() {
+        buildMainWindow();
+        QCoreApplication::processEvents();
+    }
+
+    ScopedWorkDir dir_;
+};
+
+TEST_F(MainWindowTest, WindowAndControlsAreAsTabled) {
+    build();
+    const struct {
+        int id;
+        QRect geometry;
+        bool enabled;
+        bool diceFont;
+    } controls[] = {
+        {Gadget::ScoreSheet, {5, 5, 305, 245}, false, false},
+        {Gadget::RollButton, {330, 200, 120, 40}, true, false},
+        {Gadget::HoldAllButton, {460, 200, 110, 40}, false, false},
+        {Gadget::PlayerLabel, {330, 15, 100, 20}, true, false},
+        {1, {330, 45, 40, 40}, true, true},
+        {2, {380, 45, 40, 40}, true, true},
+        {3, {430, 45, 40, 40}, true, true},
+        {4, {480, 45, 40, 40}, true, true},
+        {5, {530, 45, 40, 40}, true, true},
+        {Gadget::HandNameLabel, {390, 150, 140, 35}, true, true},
+    };
+    QMainWindow* window = mainWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->centralWidget()->size(), QSize(600, 295));
+    EXPECT_EQ(window->minimumSize(), window->maximumSize());
+    EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    for (const auto& control : controls) {
+        QWidget* widget = tk::gadgetWidget(control.id);
+        ASSERT_NE(widget, nullptr) << "gadget " << control.id;
+        EXPECT_EQ(widget->parentWidget(), window->centralWidget()) << "gadget " << control.id;
+        EXPECT_EQ(widget->geometry(), control.geometry) << "gadget " << control.id;
+        EXPECT_EQ(widget->isEnabled(), control.enabled) << "gadget " << control.id;
+        if (control.diceFont) {
+            EXPECT_EQ(widget->font().family(), "Arial") << "gadget " << control.id;
+            EXPECT_EQ(widget->font().pointSize(), 16) << "gadget " << control.id;
+        } else {
+            EXPECT_EQ(widget->font(), QApplication::font()) << "gadget " << control.id;
+        }
+    }
+    for (int die = Gadget::FirstDie; die <= Gadget::LastDie; ++die) {
+        EXPECT_EQ(tk::gadgetText(die), "");
+        EXPECT_EQ(tk::gadgetState(die), 0);
+    }
+    EXPECT_EQ(tk::gadgetState(Gadget::HoldAllButton), 0);
+    EXPECT_EQ(tk::gadgetText(Gadget::PlayerLabel), "Ann");
+}
+
+TEST_F(MainWindowTest, SheetColumnsRowsAndColoursForTwoToFourPlayers) {
+    const QStringList names = {"Ann", "Bea", "Cy", "Dan"};
+    for (const auto& [players, width] : {std::pair{2, 105}, {3, 70}, {4, 52}}) {
+        setPlayers(names.first(players));
+        build();
+        QTableWidget* list = sheet();
+        ASSERT_EQ(list->columnCount(), players + 1);
+        ASSERT_EQ(list->rowCount(), 15);
+        EXPECT_EQ(list->columnWidth(0), 90);
+        EXPECT_EQ(list->horizontalHeaderItem(0)->text(), "");
+        for (int player = 1; player <= players; ++player) {
+            EXPECT_EQ(list->columnWidth(player), width) << players << " players";
+            EXPECT_EQ(list->horizontalHeaderItem(player)->text(), names[player - 1]);
+        }
+        for (int row = 0; row < 15; ++row)
+            for (int column = 0; column <= players; ++column) {
+                const bool highlighted = row == 6 || row == 14;
+                EXPECT_EQ(tk::cellColour(Gadget::ScoreSheet, row, tk::ColourTarget::Background,
+                                         column),
+                          highlighted ? 0xFFFF66 : tk::kNoColour)
+                    << "row " << row << " column " << column;
+                if (highlighted) {
+                    EXPECT_EQ(list->item(row, column)->background().color(), QColor(102, 255, 255));
+                }
+                if (column > 0) {
+                    EXPECT_EQ(tk::cellText(Gadget::ScoreSheet, row, column), "");
+                }
+            }
+        // Every row and the header are on view without scrolling.
+        EXPECT_TRUE(list->horizontalHeader()->isVisible());
+        EXPECT_FALSE(list->verticalScrollBar()->isVisible()) << players << " players";
+        const QRect lastRow = list->visualRect(list->model()->index(14, players));
+        EXPECT_GE(lastRow.top(), 0);
+        EXPECT_LE(lastRow.bottom(), list->viewport()->height()) << players << " players";
+    }
+}
+
+TEST_F(MainWindowTest, TextsWithAndWithoutALanguageFile) {
+    const QStringList languages = QStringList{"Language: "} + kLanguageItems;
+    const QString languageEntry = "Language: English German Bulgarian ";
+    const struct {
+        QByteArray file; // empty: no file at all
+        std::vector<QStringList> menus;
+        QString title, roll, hold;
+        QStringList rows;
+    } cases[] = {
+        {kTestTexts,
+         {{"&Spiel", "&Neu", "-", "Highscores", "-", "&Ende"},
+          {"&Extras", "&Optionen", "-", languageEntry},
+          {"&Hilfe", "&Hilfe", "-", "&Info..."}},
+         "Dice Test",
+         "&Wurf",
+         "&Alle halten",
+         QStringList{"Neuner"} + kDefaultRowLabels.mid(1, 13) + QStringList{"Summe"}},
+        {{},
+         {{"", "", "-", "Highscores", "-", ""}, {"", "", "-", languageEntry}, {"", "", "-", "..."}},
+         "Quintara",
+         "",
+         "",
+         kDefaultRowLabels},
+    };
+    for (const auto& expected : cases) {
+        QFile::remove("en.lang");
+        if (!expected.file.isEmpty())
+            writeBytes("en.lang", expected.file);
+        build();
+        EXPECT_EQ(menuTexts(), expected.menus);
+        EXPECT_EQ(mainWindow()->windowTitle(), expected.title);
+        EXPECT_EQ(tk::gadgetText(Gadget::RollButton), expected.roll);
+        EXPECT_EQ(tk::gadgetText(Gadget::HoldAllButton), expected.hold);
+        EXPECT_EQ(rowLabels(), expected.rows);
+    }
+}
+
+TEST_F(MainWindowTest, AboutLosesItsDotsAtTheFirstLanguageSwitch) {
+    writeBytes("en.lang", kTestTexts);
+    writeBytes("de.lang", "MenuAbout = &Ueber\r\n");
+    build();
+    EXPECT_EQ(tk::menuItemText(Menu::Bar, Menu::About), "&Info...");
+    switchLanguage(Menu::FirstLanguage);
+    EXPECT_EQ(tk::menuItemText(Menu::Bar, Menu::About), "&Info");
+    switchLanguage(Menu::FirstLanguage + 1);
+    EXPECT_EQ(tk::menuItemText(Menu::Bar, Menu::About), "&Ueber");
+}
+
+// German lacks every row key and the title; Bulgarian is missing altogether.
+TEST_F(MainWindowTest, SwitchRelabelsFromTheNewFileAndRemembersIt) {
+    writeBytes("en.lang", kTestTexts);
+    writeBytes("de.lang", "MenuTitleGame = &Partie\r\nroll = &Werfen\r\n");
+    build();
+    const struct {
+        int item;
+        QString fileName, code, gameTitle, roll;
+    } cases[] = {
+        {Menu::FirstLanguage + 1, "de.lang", "de", "&Partie", "&Werfen"},
+        {Menu::FirstLanguage + 2, "bg.lang", "bg", "", ""},
+    };
+    for (const auto& expected : cases) {
+        switchLanguage(expected.item);
+        EXPECT_EQ(game().langFile, expected.fileName);
+        EXPECT_EQ(game().lang, "en");
+        EXPECT_EQ(rowLabels(), QStringList(15, QString()));
+        EXPECT_EQ(mainWindow()->windowTitle(), "Quintara");
+        EXPECT_EQ(tk::menuTitleText(Menu::Bar, 0), expected.gameTitle);
+        EXPECT_EQ(tk::menuItemText(Menu::Bar, Menu::NewGame), "");
+        EXPECT_EQ(tk::gadgetText(Gadget::RollButton), expected.roll);
+        EXPECT_EQ(tk::menuItemText(Menu::Bar, Menu::HighScores), "Highscores");
+        EXPECT_EQ(tk::gadgetText(Gadget::PlayerLabel), "Ann");
+        EXPECT_EQ(sheet()->horizontalHeaderItem(1)->text(), "Ann");
+        readSettings();
+        EXPECT_EQ(game().langFile, expected.fileName) << "the next start";
+        game().lang = "en";
+    }
+}
+
+TEST_F(MainWindowTest, KeysAreFoundInAnyLetterCase) {
+    writeBytes("en.lang", "menunewgame = Neu\r\nNINES = Neuner\r\ntItLe = Titel\r\nROLL = Wurf\r\n");
+    build();
+    for (int pass = 0; pass < 2; ++pass) {
+        EXPECT_EQ(tk::menuItemText(Menu::Bar, Menu::NewGame), "Neu");
+        EXPECT_EQ(tk::cellText(Gadget::ScoreSheet, 0, 0), "Neuner");
+        EXPECT_EQ(mainWindow()->windowTitle(), "Titel");
+        EXPECT_EQ(tk::gadgetText(Gadget::RollButton), "Wurf");
+        switchLanguage(Menu::FirstLanguage);
+    }
+}
+
+TEST_F(MainWindowTest, PlayerNamesShowAsPlainText) {
+    const QString name = "A & <b>x</b>";
+    setPlayers({name, "Bea"});
+    build();
+    const auto* label = qobject_cast<QLabel*>(tk::gadgetWidget(Gadget::PlayerLabel));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), name);
+    EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    EXPECT_EQ(sheet()->horizontalHeaderItem(1)->text(), name);
+    EXPECT_EQ(sheet()->model()->headerData(1, Qt::Horizontal).toString(), name);
+}
+
+} // namespace
