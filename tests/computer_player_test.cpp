@@ -271,6 +271,10 @@ const ChainCase kChainCases[] = {
       {0, 0}}},
 };
 
+void PrintTo(const ChainCase& hand, std::ostream* out) {
+    *out << hand.hand;
+}
+
 class ComputerPlayerChainTest : public ComputerPlayerTest,
                                 public testing::WithParamInterface<ChainCase> {};
 
@@ -285,7 +289,8 @@ TEST_P(ComputerPlayerChainTest, SameHandThirteenTimesFillsTheColumnInPreferenceO
     EXPECT_EQ(entries(kComputerColumn).size(), 13u);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryHandCode, ComputerPlayerChainTest, testing::ValuesIn(kChainCases));
+INSTANTIATE_TEST_SUITE_P(EveryHandCode, ComputerPlayerChainTest, testing::ValuesIn(kChainCases),
+                         [](const auto& info) { return "Code" + std::to_string(info.param.code); });
 
 TEST_F(ComputerPlayerTest, RollOfNothingIsNeverEnteredAndTheComputerRollsAgain) {
     buildMainWindow();
@@ -384,6 +389,10 @@ const StrongerCase kStrongerCases[] = {
      3,
      {11, 4}},
 };
+
+void PrintTo(const StrongerCase& example, std::ostream* out) {
+    *out << example.name;
+}
 
 class ComputerPlayerStrongerTest : public ComputerPlayerTest,
                                    public testing::WithParamInterface<StrongerCase> {};

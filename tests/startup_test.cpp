@@ -6,14 +6,14 @@
 
 #include <QDir>
 #include <QFile>
-#include <QWidget>
 #include <QRandomGenerator>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 namespace {
 
 class StartupTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override { resetGameState(); }
     void TearDown() override {
         tk::setIdleHook({});
@@ -78,7 +78,8 @@ TEST_F(StartupTest, BadSettingsFilesGiveDefaultsOrWhatIsReadable) {
     hugeLine += QByteArray(10 * 1024 * 1024, 'x');
     const QList<QByteArray> files = {
         noise,
-        QByteArray("\xEF\xBB\xBF" "delay = 12\xFF\xFE\r\nsound = \xC3\r\n"),
+        QByteArray("\xEF\xBB\xBF"
+                   "delay = 12\xFF\xFE\r\nsound = \xC3\r\n"),
         QByteArray("delay = 7\0\0\0\r\nsound\0= 1\r\n", 25),
         hugeLine,
     };
@@ -88,7 +89,7 @@ TEST_F(StartupTest, BadSettingsFilesGiveDefaultsOrWhatIsReadable) {
         readSettings();
         EXPECT_GE(game().langFile.size(), 5); // the file name is always formed
     }
-    EXPECT_EQ(game().delay, 3000);           // the key before the 10 MB line
+    EXPECT_EQ(game().delay, 3000); // the key before the 10 MB line
     EXPECT_EQ(game().lang.size(), 10 * 1024 * 1024);
 }
 
