@@ -1,12 +1,12 @@
 #include "store/high_score_file.h"
 
+#include "store/file_save.h"
 #include "toolkit/to_integer.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringView>
 #include <algorithm>
@@ -59,9 +59,10 @@ QString shiftLine(QStringView text, int nameDelta, int pointsDelta) {
 //
 //     U+0005, the name, "#", the points part of the plain line
 //
-// where each name unit that would lower onto 0, U+0005, LF, CR, "#" or a
-// surrogate is written as U+0005 and its own code in four hex digits, and
-// every other unit is lowered by 30 as usual.
+// where U+0000 (which the raise back would turn into 0 and drop) and each
+// name unit that would lower onto 0, U+0005, LF, CR, "#" or a surrogate is
+// written as U+0005 and its own code in four hex digits, and every other unit
+// is lowered by 30 as usual.
 //
 // U+0005 is what "#" becomes when lowered by 30. Names never hold "#" (the
 // set-up dialog refuses it), and the points part only holds "#" and "&" to
@@ -74,8 +75,8 @@ constexpr int kEscapeDigits = 4;
 
 bool needsEscape(QChar nameUnit) {
     const auto lowered = static_cast<char16_t>(nameUnit.unicode() - kNameShift);
-    return lowered == 0 || lowered == kEscape || lowered == u'\n' || lowered == u'\r' ||
-           lowered == kSeparator || QChar::isSurrogate(lowered);
+    return nameUnit.isNull() || lowered == 0 || lowered == kEscape || lowered == u'\n' ||
+           lowered == u'\r' || lowered == kSeparator || QChar::isSurrogate(lowered);
 }
 
 int hexDigitValue(char16_t digit) {
@@ -254,14 +255,7 @@ HighScoreTable loadHighScores(const QString& fileName) {
 }
 
 bool saveHighScores(const QString& fileName, const HighScoreTable& table) {
-    const QByteArray bytes = fileBytes(table);
-    QSaveFile file(fileName);
-    // Unbuffered: QSaveFile remembers only errors met inside write(); one met
-    // while flushing a buffer at commit() would pass unseen, and a truncated
-    // file would replace the old one. An uncommitted QSaveFile removes its
-    // temporary file and leaves the old one.
-    return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-           file.write(bytes) == bytes.size() && file.commit();
+    return saveWholeFile(fileName, fileBytes(table));
 }
 
 void recordResults(HighScoreTable& table,

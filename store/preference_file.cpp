@@ -1,10 +1,11 @@
 #include "store/preference_file.h"
 
+#include "store/file_save.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <optional>
@@ -24,7 +25,7 @@ struct Entry {
 struct PreferenceFile {
     QString fileName;
     std::vector<Entry> entries;
-    bool utf8Mark = true; // a rewrite starts with the byte-order mark
+    bool utf8Mark = true; // a rewrite starts with the byte-order mark, as any beyond ASCII does
     bool modified = false;
 };
 
@@ -97,10 +98,13 @@ QByteArray toUtf8(const QByteArray& bytes) {
     return QString::fromLatin1(bytes).toUtf8();
 }
 
+bool isAscii(QByteArrayView text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 QByteArray serialize(const PreferenceFile& file) {
     QByteArray text;
-    if (file.utf8Mark)
-        text.append(byteOrderMark).append(lineBreak);
     for (const Entry& entry : file.entries) {
         switch (entry.kind) {
         case EntryKind::Comment:
@@ -115,6 +119,9 @@ QByteArray serialize(const PreferenceFile& file) {
         }
         text.append(lineBreak);
     }
+    // A file without the mark reads as ISO 8859-1, so UTF-8 beyond ASCII always gets it.
+    if (file.utf8Mark || !isAscii(text))
+        text.prepend(lineBreak).prepend(byteOrderMark);
     return text;
 }
 
@@ -145,31 +152,6 @@ QByteArray oneLine(const QString& text) {
     QByteArray bytes = text.toUtf8();
     std::replace_if(bytes.begin(), bytes.end(), isLineEnd, ' ');
     return bytes;
-}
-
-// Writable by us, and not protected by its permission bits even from the superuser.
-bool mayWrite(const QFileInfo& info) {
-    constexpr QFile::Permissions anyWrite =
-        QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-    return info.isWritable() && (info.permissions() & anyWrite);
-}
-
-bool mayReplace(const QString& fileName) {
-    const QFileInfo target(fileName);
-    if (!mayWrite(QFileInfo(target.absolutePath())))
-        return false;
-    return !target.exists() || (target.isFile() && mayWrite(target));
-}
-
-// On any failure QSaveFile drops its temporary file and the old file stays whole.
-void writeBack(const PreferenceFile& file) {
-    if (!mayReplace(file.fileName))
-        return;
-    QSaveFile out(file.fileName);
-    if (!out.open(QIODevice::WriteOnly))
-        return;
-    out.write(serialize(file));
-    out.commit();
 }
 
 } // namespace
@@ -214,6 +196,6 @@ void writePreference(const QString& key, const QString& value) {
 
 void closePreferenceFile() {
     if (current && current->modified)
-        writeBack(*current);
+        saveWholeFile(current->fileName, serialize(*current));
     current.reset();
 }

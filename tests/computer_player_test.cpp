@@ -18,7 +18,6 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <map>
-#include <numeric>
 #include <set>
 #include <vector>
 
@@ -348,7 +347,8 @@ class DisplayRecorder : public QLayout {
 
 struct StrongerCase {
     const char* name;
-    std::vector<int> draws; // roll, three boost draws, example variant
+    const char* roll;
+    std::vector<int> draws; // three boost draws, then the example's variant
     std::vector<int> preFilled;
     const char* shown;
     int code;
@@ -356,38 +356,10 @@ struct StrongerCase {
 };
 
 const StrongerCase kStrongerCases[] = {
-    {"PairBecomesTrips", rollOf("A A K Q J") + std::vector{1, 1, 0, 3}, {}, "Q Q Q A K", 5, {9, 3}},
-    {"FourKeptShowsTen",
-     rollOf("9 9 9 9 A") + std::vector{1, 5, 5, 2},
-     {},
-     "K K 10 K K",
-     2,
-     {12, 4}},
-    {"FaceChoiceUsesTheExample",
-     rollOf("9 9 9 9 A") + std::vector{1, 5, 5, 2},
-     {12, 9, 8, 7},
-     "K K 10 K K",
-     2,
-     {4, 4}},
-    {"NothingBecomesStraight",
-     rollOf("9 J Q K A") + std::vector{0, 4, 4, 4},
-     {},
-     "9 Q 10 J K",
-     4,
-     {10, 4}},
-    {"TripsBecomeFive", rollOf("K J J A J") + std::vector{0, 0, 3, 0}, {}, "9 9 9 9 9", 1, {13, 5}},
-    {"TwoPairBecomesFullHouse",
-     rollOf("J K 10 J 10") + std::vector{0, 1, 1, 0},
-     {},
-     "A 10 10 10 A",
-     3,
-     {11, 4}},
-    {"FullHouseStays",
-     rollOf("A 10 10 10 A") + std::vector{0, 0, 0, 1},
-     {},
-     "Q J J Q Q",
-     3,
-     {11, 4}},
+    {"PairBecomesTrips", "A A K Q J", {1, 1, 0, 3}, {}, "Q Q Q A K", 5, {9, 3}},
+    {"FourKeptShowsTen", "9 9 9 9 A", {1, 5, 5, 2}, {}, "K K 10 K K", 2, {12, 4}},
+    {"FacesOfTheExample", "9 9 9 9 A", {1, 5, 5, 2}, {12, 9, 8, 7}, "K K 10 K K", 2, {4, 4}},
+    {"NothingBecomesStraight", "9 J Q K A", {0, 4, 4, 4}, {}, "9 Q 10 J K", 4, {10, 4}},
 };
 
 void PrintTo(const StrongerCase& example, std::ostream* out) {
@@ -402,7 +374,7 @@ TEST_P(ComputerPlayerStrongerTest, ShowsAnExampleOfTheImprovedHandDieByDie) {
     game().strongerCPU = 1;
     buildMainWindow();
     preFill(example.preFilled);
-    EXPECT_EQ(scriptedComputerTurn(example.draws), example.entry);
+    EXPECT_EQ(scriptedComputerTurn(rollOf(example.roll) + example.draws), example.entry);
     EXPECT_EQ(shownDice(), example.shown);
     EXPECT_EQ(handName(), kHandNames[example.code]);
 }
@@ -485,9 +457,6 @@ TEST_F(ComputerPlayerTest, StrongerDisplaysAreAlwaysExamplesOfTheNamedHand) {
         }
         closeMainWindow();
     }
-    EXPECT_EQ(std::accumulate(examples.begin(), examples.end(), std::size_t{0},
-                              [](std::size_t n, const auto& row) { return n + row.second.size(); }),
-              35u);
     EXPECT_GT(blanks, 0) << "a longer run is needed to see a nothing rolled again";
 }
 
@@ -529,6 +498,7 @@ class PersonDriver {
     int steps = 0;
 
     void step() {
+        QCoreApplication::processEvents(); // lets Qt lay out and paint the last step
         if (clock_.isValid()) {
             if (afterChoice)
                 afterChoice(clock_.elapsed());

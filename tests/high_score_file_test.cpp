@@ -197,6 +197,7 @@ TEST(HighScoreStoredLine, EscapesNamesThePlainLineWouldBreak) {
         units({u'x', 0x1E}),     units({0xE000}), // lowers onto a lone low surrogate
         units({0xD800, 0xDC00}),                  // the high half lowers out of the surrogates
         units({u'#', u'y'}),                      // never a valid name, still kept
+        units({u'z', 0x00}),                      // U+0000 would be dropped on reading
     };
     for (const QString& name : names) {
         const HighScoreEntry entry{name, -32768};

@@ -270,12 +270,15 @@ TEST_F(SpinBoxTest, UpArrowAtMaximumStaysAndGivesOneEvent) {
 
 TEST_F(SpinBoxTest, EachArrowKeyStepGivesOneEventWithTheNewState) {
     tk::setGadgetState(kSpin, 2);
+    tk::setGadgetText(kSpin, QStringLiteral("2"));
     const std::pair<Qt::Key, int> steps[] = {
         {Qt::Key_Up, 3}, {Qt::Key_Up, 4}, {Qt::Key_Down, 3}, {Qt::Key_Down, 2}};
     for (const auto& [key, expected] : steps) {
         QTest::keyClick(box(), key);
         EXPECT_EQ(takeEvents(), std::vector{gadgetSeen(0, kSpin)});
         EXPECT_EQ(tk::gadgetState(kSpin), expected);
+        // As the game does, show the new value.
+        tk::setGadgetText(kSpin, QString::number(tk::gadgetState(kSpin)));
     }
 }
 
@@ -287,6 +290,10 @@ TEST_F(SpinBoxTest, TypedWholeNumberInRangeIsAdopted) {
         type(QString::fromLatin1(text));
         EXPECT_EQ(tk::gadgetState(kSpin), 3) << "typed \"" << text << "\"";
     }
+    // A step starts from a number typed just before it.
+    type(QStringLiteral("1"));
+    QTest::keyClick(box(), Qt::Key_Up);
+    EXPECT_EQ(tk::gadgetState(kSpin), 2);
 }
 
 // ---- buttons ---------------------------------------------------------------
@@ -578,6 +585,8 @@ TEST_F(ToolkitTest, QueueIsFirstInFirstOutAndIdleHookRunsOnlyWhenEmpty) {
     });
     for (int id : {4, 2, 8})
         tk::postEvent({tk::EventKind::Menu, 0, -1, id, {}});
+    // Ends the wait should the hook never run.
+    QTimer::singleShot(2000, [] { tk::postEvent({tk::EventKind::Menu, 0, -1, -1, {}}); });
     for (int id : {4, 2, 8, 99}) {
         ASSERT_EQ(tk::waitEvent(), tk::EventKind::Menu);
         EXPECT_EQ(tk::eventMenuId(), id);

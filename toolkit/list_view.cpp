@@ -11,6 +11,8 @@ namespace {
 
 constexpr int kRowHeight = 15;
 constexpr int kHeaderHeight = 16;
+// Far more than any cell can show; the rest of a longer text is not drawn.
+constexpr qsizetype kMaxDrawnCharacters = 1024;
 
 // Draws a selected cell with its own background and a light tint on top, so
 // the colours of entered and highlighted cells stay visible when selected.
@@ -29,6 +31,16 @@ public:
         // needs the tint again.
         if (selected && index.data(Qt::BackgroundRole).isValid())
             painter->fillRect(option.rect, option.palette.brush(QPalette::Highlight));
+    }
+
+protected:
+    // Laying out a text of megabytes (a damaged high-score file can hold such
+    // a name) would stall every repaint for many seconds; a cell only ever
+    // shows the start of its text, so only the start is drawn.
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (option->text.size() > kMaxDrawnCharacters)
+            option->text.truncate(kMaxDrawnCharacters);
     }
 };
 

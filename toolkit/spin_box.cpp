@@ -9,6 +9,7 @@ SpinBox::SpinBox(int minimum, int maximum, QWidget* parent)
     : QAbstractSpinBox(parent), minimum_(minimum), maximum_(std::max(minimum, maximum)),
       value_(minimum) {
     setKeyboardTracking(false);
+    connect(lineEdit(), &QLineEdit::textEdited, this, [this] { typed_ = true; });
 }
 
 int SpinBox::value() {
@@ -16,11 +17,17 @@ int SpinBox::value() {
     return value_;
 }
 
-void SpinBox::setValue(int value) { value_ = std::clamp(value, minimum_, maximum_); }
+void SpinBox::setValue(int value) {
+    value_ = std::clamp(value, minimum_, maximum_);
+    typed_ = false;
+}
 
 QString SpinBox::shownText() const { return lineEdit()->text(); }
 
-void SpinBox::setShownText(const QString& text) { lineEdit()->setText(text); }
+void SpinBox::setShownText(const QString& text) {
+    lineEdit()->setText(text);
+    typed_ = false;
+}
 
 void SpinBox::stepBy(int steps) {
     adoptTypedNumber();
@@ -40,6 +47,12 @@ QAbstractSpinBox::StepEnabled SpinBox::stepEnabled() const {
 }
 
 void SpinBox::adoptTypedNumber() {
+    // Only the player's typing counts: after a step the field still shows the
+    // old number until the program sets the new text, and reading it back
+    // then would undo the step.
+    if (!typed_)
+        return;
+    typed_ = false;
     bool ok = false;
     const int typed = lineEdit()->text().trimmed().toInt(&ok, 10);
     if (ok && typed >= minimum_ && typed <= maximum_)

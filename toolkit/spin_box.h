@@ -6,8 +6,9 @@ namespace tk {
 
 // A spin box whose shown text is set by the program and may differ from its
 // value: a delay of 7000 ms shows "7" while the value, kept within the range,
-// is 5. A whole number within range typed into the field becomes the value
-// when the value is read; any other text leaves the value as it was.
+// is 5. A whole number within range that the player typed into the field
+// since the program last set the value or the text becomes the value when the
+// value is read or stepped; any other text leaves the value as it was.
 class SpinBox : public QAbstractSpinBox {
     Q_OBJECT
 public:
@@ -34,6 +35,7 @@ private:
     int minimum_;
     int maximum_;
     int value_;
+    bool typed_ = false; // the field holds the player's typing, not the program's text
 };
 
 } // namespace tk

@@ -1,0 +1,286 @@
+#include "core/board.h"
+#include "core/game_state.h"
+#include "core/random.h"
+#include "core/turn_flow.h"
+#include "store/high_score_file.h"
+#include "toolkit/toolkit.h"
+#include "ui/high_score_window.h"
+#include "ui/ids.h"
+#include "ui/main_window.h"
+
+#include "test_support.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QMainWindow>
+#include <QRandomGenerator>
+#include <QTableWidget>
+#include <QTest>
+#include <functional>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+using Step = std::function<void()>;
+using Row = std::pair<QString, QString>; // the name and points cells as shown
+
+const QString kFile = QStringLiteral("highscores.dat");
+
+void closeBox(int window) {
+    tk::windowWidget(window)->close();
+}
+
+// Runs `body` (a loop of the game) while the idle hook plays the steps, one
+// each time the loop waits; an empty event after each step brings the loop
+// back once it has handled what the step did. Steps running out is a failure:
+// every window is then asked to close, so that no loop waits for ever.
+void playSteps(const std::vector<Step>& steps, const std::function<void()>& body) {
+    std::size_t next = 0;
+    tk::setIdleHook([&] {
+        // Let Qt lay out and paint what the last step changed, as it would
+        // while a person looks at the window.
+        QCoreApplication::processEvents();
+        if (next < steps.size()) {
+            steps[next++]();
+        } else {
+            ADD_FAILURE() << "a window outlived the steps";
+            for (int window : {Window::HighScores, Window::Main})
+                tk::postEvent({tk::EventKind::CloseRequest, window, -1, -1, tk::ClickKind::None});
+        }
+        tk::postEvent({});
+    });
+    body();
+    tk::setIdleHook({});
+    EXPECT_EQ(next, steps.size()) << "a window closed before the last step";
+}
+
+QTableWidget* list() {
+    return static_cast<QTableWidget*>(tk::gadgetWidget(Gadget::HighScoreList));
+}
+
+std::vector<Row> shownRows() {
+    std::vector<Row> rows;
+    for (int row = 0; row < list()->rowCount(); ++row)
+        rows.emplace_back(list()->item(row, 0)->text(), list()->item(row, 1)->text());
+    return rows;
+}
+
+// Opens the window, lets `look` inspect it, and closes it with its close box.
+void showHighScores(const Step& look) {
+    playSteps({look, [] { closeBox(Window::HighScores); }}, runHighScoreWindow);
+    EXPECT_EQ(tk::windowWidget(Window::HighScores), nullptr);
+}
+
+std::vector<Row> rowsShownFor() {
+    std::vector<Row> rows;
+    showHighScores([&] { rows = shownRows(); });
+    return rows;
+}
+
+HighScoreTable tableOf(std::vector<HighScoreEntry> entries) {
+    HighScoreTable table{};
+    std::copy(entries.begin(), entries.end(), table.begin());
+    return table;
+}
+
+std::vector<Row> emptyRows(int count) {
+    return std::vector<Row>(count, {QString(), "0"});
+}
+
+std::vector<Row> operator+(std::vector<Row> a, const std::vector<Row>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+class HighScoreWindowTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        tk::initToolkit();
+        resetGameState();
+        fillFixedTables();
+        game().playerCount = 2;
+        game().playerNames = {QString(), QStringLiteral("Anna"), QStringLiteral("Bert")};
+        game().langFile = QStringLiteral("none.lang");
+        tk::setBoxScript([this](const tk::BoxRequest& request) {
+            messages.push_back(request.text);
+            return tk::BoxReply{};
+        });
+    }
+    void TearDown() override {
+        tk::setIdleHook({});
+        tk::setBoxScript({});
+        tk::shutdownToolkit();
+    }
+
+    ScopedWorkDir dir;
+    std::vector<QString> messages;
+};
+
+// ---- the window and its rows ----------------------------------------------------
+
+TEST_F(HighScoreWindowTest, ShowsTenRowsBestFirstInItsFixedWindow) {
+    saveHighScores(kFile, tableOf({{"a", 12}, {"b", 40}, {"c", 7}}));
+    buildMainWindow(); // leaves the dice font as the font of new gadgets
+    showHighScores([] {
+        auto* window = static_cast<QMainWindow*>(tk::windowWidget(Window::HighScores));
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(window->windowTitle(), "Highscores");
+        EXPECT_TRUE(window->windowFlags() & Qt::WindowCloseButtonHint);
+        EXPECT_FALSE(window->windowFlags() &
+                     (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+        EXPECT_EQ(window->centralWidget()->size(), QSize(155, 180));
+        ASSERT_NE(list(), nullptr);
+        EXPECT_EQ(list()->window(), window);
+        EXPECT_EQ(list()->geometry(), QRect(5, 5, 144, 170));
+        EXPECT_EQ(list()->font(), QApplication::font());
+        EXPECT_FALSE(list()->isEnabled());
+        ASSERT_EQ(list()->columnCount(), 2);
+        EXPECT_EQ(list()->horizontalHeaderItem(0)->text(), "Player");
+        EXPECT_EQ(list()->horizontalHeaderItem(1)->text(), "Points");
+        EXPECT_EQ(list()->columnWidth(0), 90);
+        EXPECT_EQ(list()->columnWidth(1), 50);
+        EXPECT_EQ(shownRows(),
+                  (std::vector<Row>{{"b", "40"}, {"a", "12"}, {"c", "7"}} + emptyRows(7)));
+    });
+    EXPECT_EQ(game().highScores, tableOf({{"b", 40}, {"a", 12}, {"c", 7}}))
+        << "the sort reorders the table itself";
+}
+
+TEST_F(HighScoreWindowTest, ShowsNamesAndPointsExactlyAsStored) {
+    saveHighScores(kFile, tableOf({{"  Bo  ", 5},
+                                   {QString::fromUtf8("Zoë & Jörg"), 300},
+                                   {"A+B (2)", 9},
+                                   {"<b>bold</b>", -3},
+                                   {"Anna", 32767}}));
+    EXPECT_EQ(rowsShownFor(), (std::vector<Row>{{"Anna", "32767"},
+                                                {QString::fromUtf8("Zoë & Jörg"), "300"},
+                                                {"A+B (2)", "9"},
+                                                {"  Bo  ", "5"}} +
+                               emptyRows(5) + std::vector<Row>{{"<b>bold</b>", "-3"}}));
+}
+
+// Each opening loads the file afresh, replacing what the table held.
+TEST_F(HighScoreWindowTest, EveryOpeningShowsTheFileAsItIsThen) {
+    game().highScores = tableOf({{"old", 99}});
+    EXPECT_EQ(rowsShownFor(), emptyRows(10));
+    saveHighScores(kFile, tableOf({{"new", 1}}));
+    EXPECT_EQ(rowsShownFor(), (std::vector<Row>{{"new", "1"}} + emptyRows(9)));
+}
+
+TEST_F(HighScoreWindowTest, DamagedFilesStillShowTenRows) {
+    QByteArray noise(64 * 1024, '\0');
+    QRandomGenerator random(4711);
+    for (char& byte : noise)
+        byte = static_cast<char>(random.bounded(256));
+    const QByteArray longName = QByteArray(10 * 1024 * 1024, 'C') + "#'(\r\n";
+    const std::pair<const char*, std::function<void()>> files[] = {
+        {"random bytes", [&] { writeBytes(kFile, noise); }},
+        {"a directory", [] { ASSERT_TRUE(QDir().mkdir(kFile)); }},
+        {"a ten megabyte name", [&] { writeBytes(kFile, longName + "E#'\r\n"); }},
+        {"a ten megabyte line without end", [] { writeBytes(kFile, QByteArray(10 << 20, '/')); }},
+    };
+    for (const auto& [what, make] : files) {
+        SCOPED_TRACE(what);
+        QDir(kFile).removeRecursively();
+        QFile::remove(kFile);
+        make();
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(rowsShownFor().size(), 10u);
+        EXPECT_LT(clock.elapsed(), 10000) << "the window must not freeze";
+    }
+}
+
+// Opened from the menu item, the window keeps the main window disabled until
+// it closes.
+TEST_F(HighScoreWindowTest, MainWindowIsDisabledWhileOpenAndEnabledAfterwards) {
+    bool enabledWhileOpen = true;
+    bool enabledAfter = false;
+    playSteps({[] {
+                   tk::postEvent({tk::EventKind::Menu, Window::Main, -1, Menu::HighScores,
+                                  tk::ClickKind::None});
+               },
+               [&] {
+                   ASSERT_NE(tk::windowWidget(Window::HighScores), nullptr);
+                   enabledWhileOpen = tk::windowWidget(Window::Main)->isEnabled();
+               },
+               [] { closeBox(Window::HighScores); },
+               [&] {
+                   EXPECT_EQ(tk::windowWidget(Window::HighScores), nullptr);
+                   enabledAfter = tk::windowWidget(Window::Main)->isEnabled();
+                   closeBox(Window::Main);
+               }},
+              runMainWindow);
+    EXPECT_FALSE(enabledWhileOpen);
+    EXPECT_TRUE(enabledAfter);
+}
+
+// ---- with a finished game ----------------------------------------------------------
+
+// Plays the last turn of a game of two people through the main window: every
+// cell but player 1's "5 of a Kind" is entered beforehand with the totals
+// given, and player 1 rolls nothing twice and enters 0 there.
+void finishGame(int total1, int total2) {
+    const auto prepare = [=] {
+        for (int column = 1; column <= 2; ++column)
+            for (int row = 0; row < 14; ++row)
+                if (row != 6 && !(column == 1 && row == 13))
+                    enterScore(row, column, row == 12 ? (column == 1 ? total1 : total2) : 0);
+        updateTotal(2);
+        game().filledCount = {0, 12, 13};
+        // Two rolls of 9, J, Q, K, A.
+        dice::scriptRandom({5, 3, 2, 1, 0, 5, 3, 2, 1, 0});
+    };
+    const auto roll = [] {
+        QTest::mouseClick(tk::gadgetWidget(Gadget::RollButton), Qt::LeftButton);
+    };
+    const auto enterLastCell = [] {
+        auto* sheet = static_cast<QTableWidget*>(tk::gadgetWidget(Gadget::ScoreSheet));
+        const QModelIndex cell = sheet->model()->index(13, 1);
+        sheet->scrollTo(cell);
+        QTest::mouseClick(sheet->viewport(), Qt::LeftButton, {}, sheet->visualRect(cell).center());
+    };
+    playSteps({prepare, roll, roll, enterLastCell, [] { closeBox(Window::Main); }}, runMainWindow);
+    closeMainWindow();
+}
+
+TEST_F(HighScoreWindowTest, GameFinishedAfterOpeningSavesTheSortedTableWithTheLowestReplaced) {
+    saveHighScores(kFile, tableOf({{"n1", 12},
+                                   {"n2", 40},
+                                   {"n3", 7},
+                                   {"n4", 30},
+                                   {"n5", 25},
+                                   {"n6", 20},
+                                   {"n7", 18},
+                                   {"n8", 15},
+                                   {"n9", 10},
+                                   {"n10", 9}}));
+    rowsShownFor();
+    finishGame(8, 0);
+    EXPECT_EQ(messages, std::vector<QString>{"Anna "}) << "one end message, no texts";
+    EXPECT_EQ(loadHighScores(kFile), tableOf({{"n2", 40},
+                                              {"n4", 30},
+                                              {"n5", 25},
+                                              {"n6", 20},
+                                              {"n7", 18},
+                                              {"n8", 15},
+                                              {"n1", 12},
+                                              {"n9", 10},
+                                              {"n10", 9},
+                                              {"Anna", 8}}));
+}
+
+// Names whose shifted characters are the line format's own ("A" becomes the
+// separator, "+" and "(" line ends) come back whole after a restart.
+TEST_F(HighScoreWindowTest, NamesSavedByAGameAreShownExactlyAfterARestart) {
+    game().playerNames = {QString(), QStringLiteral("Anna"), QStringLiteral("A+B (2)")};
+    finishGame(21, 17);
+    resetGameState();
+    fillFixedTables();
+    EXPECT_EQ(rowsShownFor(), (std::vector<Row>{{"Anna", "21"}, {"A+B (2)", "17"}} + emptyRows(8)));
+}
+
+} // namespace
