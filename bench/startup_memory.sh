@@ -40,6 +40,7 @@ if [[ -z $build_dir || ! -x $build_dir/game/quintara || ! -x $build_dir/bench/ba
     echo "  cmake --build build-bench --target quintara bare_window" >&2
     exit 1
 fi
+build_dir=$(cd "$build_dir" && pwd)
 for tool in Xvfb xdpyinfo xdotool python3; do
     command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
 done

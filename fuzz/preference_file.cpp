@@ -6,6 +6,7 @@
 #include "fuzz/fuzz_support.h"
 #include "store/settings.h"
 
+#include <QStringDecoder>
 #include <QStringList>
 
 #include <cstddef>
@@ -34,11 +35,15 @@ const QStringList kValues = {QStringLiteral("J\u00e4ger"),
 // No trimmed value starts with a tab, so this default marks a missing key.
 const QString kMissing = QStringLiteral("\tmissing");
 
-// The file as the game sees it: UTF-8 after a byte-order mark, else ISO 8859-1.
+// The file as the game sees it: UTF-8 after a byte-order mark (a second
+// U+FEFF is text), else ISO 8859-1.
 QString fileText(const QByteArray& bytes) {
     const QByteArray mark("\xEF\xBB\xBF");
-    return bytes.startsWith(mark) ? QString::fromUtf8(bytes.sliced(mark.size()))
-                                  : QString::fromLatin1(bytes);
+    if (!bytes.startsWith(mark))
+        return QString::fromLatin1(bytes);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    return decoder(QByteArrayView(bytes).sliced(mark.size()));
 }
 
 QStringList inputLines(const QByteArray& bytes) {

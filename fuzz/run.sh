@@ -5,14 +5,16 @@
 # target met a crash, a failed property, a leak, a hang or too much memory.
 # Each target's corpus grows in build-fuzz/corpus/NAME from the seeds in
 # fuzz/corpus/NAME; the input behind a finding is kept in build-fuzz/findings/NAME.
-# usage: fuzz/run.sh SECONDS
+# usage: fuzz/run.sh SECONDS [TARGET...]   (all targets when none is named)
 set -euo pipefail
 
-seconds=${1:?usage: fuzz/run.sh SECONDS}
+seconds=${1:?usage: fuzz/run.sh SECONDS [TARGET...]}
+shift
 cd "$(dirname "$0")/.."
 source=$PWD/fuzz
 build=$PWD/build-fuzz
 targets=(preference_file score_line to_integer jpeg)
+[ $# -gt 0 ] && targets=("$@")
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang-14 \
     -DCMAKE_CXX_COMPILER=clang++-14 -DQUINTARA_FUZZ=ON -DQUINTARA_TESTS=OFF \

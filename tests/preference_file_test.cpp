@@ -60,6 +60,7 @@ TEST_F(PreferenceFileTest, ReadsKeysByTheLineSyntax) {
         {"\xEF\xBB\xBF\xC3\x84=1", QStringLiteral("\u00E4"), "default"},
         {"\xEF\xBB\xBF\xE3\xA4=1", QStringLiteral("\u00E4"), "default"},
         {"\xEF\xBB\xBFk=\xFF\xFEok\nj=2", "k", QStringLiteral("\uFFFD\uFFFDok")},
+        {"\xEF\xBB\xBFk= \xEF\xBB\xBFv", "k", QStringLiteral("\uFEFFv")},
         {QByteArrayLiteral("a=1\0x\nk=2"), "k", "2"},
         {QByteArrayLiteral("a=1\0x\nk=2"), "a", QString::fromUtf8("1\0x", 3)},
     };

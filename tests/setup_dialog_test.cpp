@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QMainWindow>
 #include <QTest>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <gtest/gtest.h>
@@ -83,15 +84,17 @@ class SetupDialogTest : public testing::Test {
     }
 
     bool runSetup(std::function<void()> onShow) {
-        tk::setIdleHook([onShow = std::move(onShow), shown = false]() mutable {
-            if (!std::exchange(shown, true)) {
+        tk::setIdleHook([onShow = std::move(onShow), calls = 0]() mutable {
+            if (++calls == 1) {
                 onShow();
                 // An event either way, so that a click that gave none is seen.
                 tk::postEvent({tk::EventKind::None, -1, -1, -1, {}});
-            } else {
-                ADD_FAILURE() << "the dialog waited again";
-                tk::windowWidget(Window::Setup)->close();
+                return;
             }
+            ADD_FAILURE() << "the dialog waited again";
+            if (calls > 3)
+                std::abort();
+            tk::windowWidget(Window::Setup)->close();
         });
         return runGameSetup();
     }
@@ -203,7 +206,12 @@ TEST_F(SetupDialogTest, ClosingTheWindowEndsTheSetUp) {
 TEST_F(SetupDialogTest, ClosingTheWindowEndsTheProgramWithoutAGame) {
     bool sawSetup = false;
     bool sawMainWindow = false;
+    int calls = 0;
     tk::setIdleHook([&] {
+        if (++calls > 3) {
+            ADD_FAILURE() << "the program goes on after the close";
+            std::abort();
+        }
         sawSetup = sawSetup || tk::gadgetWidget(Gadget::PlayersButton) != nullptr;
         sawMainWindow = sawMainWindow || tk::gadgetWidget(Gadget::RollButton) != nullptr;
         tk::windowWidget(Window::Setup)->close();

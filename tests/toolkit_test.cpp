@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QBuffer>
+#include <QDataStream>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +14,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QRandomGenerator>
 #include <QTableWidget>
 #include <QTest>
@@ -89,37 +91,25 @@ QByteArray encoded(const QImage& image, const char* format) {
 // 64 x 32: red left half, blue right half.
 QImage twoColourPicture() {
     QImage image(64, 32, QImage::Format_RGB888);
-    image.fill(QColor(255, 0, 0));
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 32; x < 64; ++x)
-            image.setPixelColor(x, y, QColor(0, 0, 255));
+    image.fill(Qt::red);
+    QPainter(&image).fillRect(32, 0, 32, 32, Qt::blue);
     return image;
 }
 
-// A mono 8-bit WAV of a tenth of a second of silence.
+// A tenth of a second of 8-bit mono silence at 8 kHz, as a WAV file.
 QByteArray silentWav() {
-    constexpr quint32 kRate = 8000;
-    constexpr quint32 kSamples = kRate / 10;
+    constexpr quint32 kSamples = 800;
     QByteArray wav;
-    auto add32 = [&wav](quint32 v) {
-        for (int i = 0; i < 4; ++i)
-            wav.append(char((v >> (8 * i)) & 0xFF));
-    };
-    auto add16 = [&wav](quint16 v) { wav.append(char(v & 0xFF)).append(char(v >> 8)); };
-    wav.append("RIFF");
-    add32(36 + kSamples);
-    wav.append("WAVEfmt ");
-    add32(16);
-    add16(1);
-    add16(1);
-    add32(kRate);
-    add32(kRate);
-    add16(1);
-    add16(8);
-    wav.append("data");
-    add32(kSamples);
-    wav.append(QByteArray(kSamples, char(0x80)));
-    return wav;
+    QDataStream out(&wav, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + kSamples);
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(1) << quint32(8000) << quint32(8000) << quint16(1)
+        << quint16(8);
+    out.writeRawData("data", 4);
+    out << kSamples;
+    return wav + QByteArray(kSamples, char(0x80));
 }
 
 class ToolkitTest : public testing::Test {
@@ -162,23 +152,19 @@ class ListViewTest : public ToolkitTest {
     }
 };
 
-TEST_F(ListViewTest, CellColourIsNoneUntilSet) {
-    EXPECT_EQ(tk::cellColour(kList, 0, tk::ColourTarget::Background, 1), tk::kNoColour);
-    EXPECT_EQ(tk::cellColour(kList, 1, tk::ColourTarget::Text, 2), tk::kNoColour);
-    tk::setCellColour(kList, 0, tk::ColourTarget::Background, 0x3366FF, 1);
-    EXPECT_EQ(tk::cellColour(kList, 0, tk::ColourTarget::Background, 1), 0x3366FF);
-    EXPECT_EQ(tk::cellColour(kList, 0, tk::ColourTarget::Background, 2), tk::kNoColour);
+TEST_F(ListViewTest, CellColoursAreBlueGreenRedAndNoneUntilSet) {
+    constexpr auto kBack = tk::ColourTarget::Background;
+    tk::setCellColour(kList, 0, kBack, 0x3366FF, 1);
+    EXPECT_EQ(tk::cellColour(kList, 0, kBack, 1), 0x3366FF);
+    EXPECT_EQ(tk::cellColour(kList, 0, kBack, 2), tk::kNoColour);
     EXPECT_EQ(tk::cellColour(kList, 0, tk::ColourTarget::Text, 1), tk::kNoColour);
-}
-
-TEST_F(ListViewTest, RowColourReachesEveryColumnAsBlueGreenRed) {
-    tk::setCellColour(kList, 1, tk::ColourTarget::Background, 0x3366FF, -1);
+    // Column -1 colours the whole row, the label column included.
+    tk::setCellColour(kList, 1, kBack, 0x3366FF, -1);
     for (int column = 0; column < 3; ++column) {
-        EXPECT_EQ(tk::cellColour(kList, 1, tk::ColourTarget::Background, column), 0x3366FF);
-        const QBrush brush = table()->item(1, column)->background();
-        EXPECT_EQ(brush.color(), QColor(255, 102, 51)) << "column " << column;
+        EXPECT_EQ(tk::cellColour(kList, 1, kBack, column), 0x3366FF);
+        EXPECT_EQ(table()->item(1, column)->background().color(), QColor(255, 102, 51));
     }
-    EXPECT_EQ(tk::cellColour(kList, 0, tk::ColourTarget::Background, 0), tk::kNoColour);
+    EXPECT_EQ(tk::cellColour(kList, 2, kBack, 0), tk::kNoColour);
 }
 
 TEST_F(ListViewTest, RowsSplitOnLineFeedsAndShortRowsHaveEveryColumn) {
@@ -191,8 +177,6 @@ TEST_F(ListViewTest, RowsSplitOnLineFeedsAndShortRowsHaveEveryColumn) {
     tk::addColumn(kList, 3, QStringLiteral("C"), 40);
     tk::setCellText(kList, 2, 3, QStringLiteral("new"));
     EXPECT_EQ(tk::cellText(kList, 2, 3), "new");
-    tk::setCellColour(kList, 1, tk::ColourTarget::Background, 0x00FF00, -1);
-    EXPECT_EQ(tk::cellColour(kList, 1, tk::ColourTarget::Background, 3), 0x00FF00);
 }
 
 TEST_F(ListViewTest, LeftClickOnRowGivesOneEventAndSelectsIt) {
@@ -298,18 +282,6 @@ TEST_F(SpinBoxTest, TypedWholeNumberInRangeIsAdopted) {
 
 // ---- buttons ---------------------------------------------------------------
 
-TEST_F(ToolkitTest, ToggleButtonFlipsOnClickButNotOnSetState) {
-    tk::toggleButton(1, 10, 10, 40, 40, QStringLiteral("A"));
-    for (int expected : {1, 0, 1}) {
-        QTest::mouseClick(tk::gadgetWidget(1), Qt::LeftButton);
-        EXPECT_EQ(takeEvents(), std::vector{gadgetSeen(0, 1)});
-        EXPECT_EQ(tk::gadgetState(1), expected);
-    }
-    tk::setGadgetState(1, 0);
-    EXPECT_EQ(tk::gadgetState(1), 0);
-    EXPECT_TRUE(takeEvents().empty());
-}
-
 TEST_F(ToolkitTest, EveryClickableGadgetGivesOneEventPerClickUnlessDisabled) {
     tk::pushButton(6, 10, 10, 80, 30, QStringLiteral("Roll"));
     tk::toggleButton(1, 100, 10, 40, 40, QStringLiteral("A"));
@@ -324,7 +296,17 @@ TEST_F(ToolkitTest, EveryClickableGadgetGivesOneEventPerClickUnlessDisabled) {
         QTest::mouseClick(tk::gadgetWidget(gadget), Qt::LeftButton);
         EXPECT_TRUE(takeEvents().empty()) << "disabled gadget " << gadget;
     }
-    EXPECT_EQ(tk::gadgetState(16), 0);
+}
+
+TEST_F(ToolkitTest, ToggleButtonFlipsOnClickButNotOnSetState) {
+    tk::toggleButton(1, 10, 10, 40, 40, QStringLiteral("A"));
+    for (int expected : {1, 0, 1}) {
+        QTest::mouseClick(tk::gadgetWidget(1), Qt::LeftButton);
+        EXPECT_EQ(tk::gadgetState(1), expected);
+    }
+    tk::setGadgetState(1, 0);
+    EXPECT_EQ(tk::gadgetState(1), 0);
+    EXPECT_EQ(takeEvents().size(), 3u);
 }
 
 TEST_F(ToolkitTest, LabelShowsMarkupAsPlainCharacters) {
@@ -333,7 +315,6 @@ TEST_F(ToolkitTest, LabelShowsMarkupAsPlainCharacters) {
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(label->textFormat(), Qt::PlainText);
     EXPECT_EQ(label->text(), "<b>x</b>");
-    EXPECT_EQ(tk::gadgetText(8), "<b>x</b>");
 }
 
 // ---- windows ---------------------------------------------------------------
@@ -366,28 +347,25 @@ TEST_F(ToolkitTest, WindowOfTheSameNumberReplacesTheOldOneAndItsGadgets) {
     EXPECT_EQ(tk::windowWidget(0)->windowTitle(), "Again");
 }
 
+QWidget* windowOfNewButton(int number) {
+    tk::pushButton(number, 10, 10, 50, 20, QString::number(number));
+    return tk::gadgetWidget(number)->window();
+}
+
 TEST_F(ToolkitTest, GadgetsGoIntoTheMostRecentlyOpenedWindow) {
     tk::openWindow(2, 0, 0, 200, 100, QStringLiteral("Two"), tk::CloseBox);
     tk::openWindow(1, 0, 0, 200, 100, QStringLiteral("One"), tk::CloseBox);
-    tk::pushButton(15, 10, 10, 50, 20, QStringLiteral("x"));
-    EXPECT_EQ(tk::gadgetWidget(15)->window(), tk::windowWidget(1));
-    // Gadget numbers are unique across windows: the old 15 goes.
-    tk::openWindow(2, 0, 0, 200, 100, QStringLiteral("Two"), tk::CloseBox);
-    tk::pushButton(15, 10, 10, 50, 20, QStringLiteral("y"));
-    EXPECT_EQ(tk::gadgetWidget(15)->window(), tk::windowWidget(2));
-    EXPECT_EQ(tk::gadgetText(15), "y");
-    tk::openWindow(1, 0, 0, 200, 100, QStringLiteral("One"), tk::CloseBox);
+    EXPECT_EQ(windowOfNewButton(15), tk::windowWidget(1));
     tk::closeWindow(1);
-    // Window 2 was opened after window 0 and is the newest one left.
-    tk::pushButton(16, 10, 10, 50, 20, QStringLiteral("z"));
-    EXPECT_EQ(tk::gadgetWidget(16)->window(), tk::windowWidget(2));
-    tk::closeWindow(2);
-    tk::openWindow(2, 0, 0, 200, 100, QStringLiteral("Two"), tk::CloseBox);
+    EXPECT_EQ(windowOfNewButton(16), tk::windowWidget(2));
+    // Window 0 opened after window 2 takes the gadgets once window 1 is gone.
     tk::openWindow(0, 0, 0, 200, 100, QStringLiteral("Zero"), tk::CloseBox);
     tk::openWindow(1, 0, 0, 200, 100, QStringLiteral("One"), tk::CloseBox);
     tk::closeWindow(1);
-    tk::pushButton(17, 10, 10, 50, 20, QStringLiteral("w"));
-    EXPECT_EQ(tk::gadgetWidget(17)->window(), tk::windowWidget(0));
+    EXPECT_EQ(windowOfNewButton(17), tk::windowWidget(0));
+    // Gadget numbers are unique across windows: a new 16 replaces the old.
+    EXPECT_EQ(windowOfNewButton(16), tk::windowWidget(0));
+    EXPECT_EQ(tk::windowWidget(2)->findChildren<QAbstractButton*>().size(), 0);
 }
 
 TEST_F(ToolkitTest, CloseBoxOnlyAsksAndADisabledWindowDoesNotAsk) {
@@ -419,24 +397,33 @@ class MenuTest : public ToolkitTest {
         tk::menuTitle(QStringLiteral("Help"));
         tk::menuItem(5, QStringLiteral("About"));
     }
-    // The action whose text is `text`, searched through the bar and submenus.
-    static QAction* action(const QString& text) {
+    // The action reached through the menu bar by the texts in `path`.
+    static QAction* action(const QStringList& path) {
         const auto* main = qobject_cast<QMainWindow*>(tk::windowWidget(0));
-        for (QMenu* menu : main->menuBar()->findChildren<QMenu*>())
-            for (QAction* item : menu->actions())
-                if (item->text() == text)
-                    return item;
-        return nullptr;
+        QList<QAction*> actions = main->menuBar()->actions();
+        QAction* found = nullptr;
+        for (const QString& text : path) {
+            const auto at = std::find_if(actions.begin(), actions.end(),
+                                         [&text](QAction* a) { return a->text() == text; });
+            if (at == actions.end())
+                return nullptr;
+            found = *at;
+            actions = found->menu() ? found->menu()->actions() : QList<QAction*>();
+        }
+        return found;
     }
 };
 
 TEST_F(MenuTest, ItemsGiveMenuEventsWithTheirIds) {
-    for (const auto& [text, id] :
-         {std::pair{"New", 1}, {"German", 11}, {"Exit", 6}, {"About", 5}}) {
-        QAction* item = action(QString::fromLatin1(text));
-        ASSERT_NE(item, nullptr) << text;
+    const std::pair<QStringList, int> items[] = {{{"Game", "New"}, 1},
+                                                 {{"Game", "Language", "German"}, 11},
+                                                 {{"Game", "Exit"}, 6},
+                                                 {{"Help", "About"}, 5}};
+    for (const auto& [path, id] : items) {
+        QAction* item = action(path);
+        ASSERT_NE(item, nullptr) << path.join('/').toStdString();
         item->trigger();
-        EXPECT_EQ(takeEvents(), (std::vector{Seen{tk::EventKind::Menu, 0, -1, id, {}}})) << text;
+        EXPECT_EQ(takeEvents(), (std::vector{Seen{tk::EventKind::Menu, 0, -1, id, {}}}));
     }
 }
 
@@ -447,7 +434,7 @@ TEST_F(MenuTest, TitlesAndItemsCanBeRelabelled) {
     EXPECT_EQ(tk::menuTitleText(0, 0), "Spiel");
     EXPECT_EQ(tk::menuItemText(0, 10), "Englisch");
     EXPECT_EQ(tk::menuItemText(0, 11), "German");
-    QAction* item = action(QStringLiteral("Englisch"));
+    QAction* item = action({"Spiel", "Language", "Englisch"});
     ASSERT_NE(item, nullptr);
     item->trigger();
     EXPECT_EQ(takeEvents(), (std::vector{Seen{tk::EventKind::Menu, 0, -1, 10, {}}}));
@@ -455,24 +442,27 @@ TEST_F(MenuTest, TitlesAndItemsCanBeRelabelled) {
 
 // ---- boxes -----------------------------------------------------------------
 
-TEST_F(ToolkitTest, InputBoxEscapeOrCloseGivesEmptyTextEvenWithADefault) {
-    whenBoxShows(
-        [](QWidget* box) { QTest::keyClick(box->findChild<QLineEdit*>(), Qt::Key_Escape); });
-    EXPECT_EQ(tk::inputBox(QStringLiteral("Name"), QStringLiteral("Your name?"), "Ann"), "");
-    whenBoxShows([](QWidget* box) { box->close(); });
-    EXPECT_EQ(tk::inputBox(QStringLiteral("Name"), QStringLiteral("Your name?"), "Ann"), "");
+void pressKey(QWidget* box, Qt::Key key) {
+    QTest::keyClick(box->findChild<QLineEdit*>(), key);
 }
 
-TEST_F(ToolkitTest, InputBoxEnterGivesTheFieldsText) {
-    whenBoxShows(
-        [](QWidget* box) { QTest::keyClick(box->findChild<QLineEdit*>(), Qt::Key_Return); });
-    EXPECT_EQ(tk::inputBox(QStringLiteral("Name"), QStringLiteral("Your name?"), "Ann"), "Ann");
-    // The default is selected: typing replaces it.
-    whenBoxShows([](QWidget* box) {
-        QTest::keyClicks(box->findChild<QLineEdit*>(), QStringLiteral("Bo"));
-        QTest::keyClick(box->findChild<QLineEdit*>(), Qt::Key_Enter);
-    });
-    EXPECT_EQ(tk::inputBox(QStringLiteral("Name"), QStringLiteral("Your name?"), "Ann"), "Bo");
+TEST_F(ToolkitTest, InputBoxConfirmsTheFieldOrCancelsToEmptyText) {
+    const std::pair<std::function<void(QWidget*)>, QString> cases[] = {
+        {[](QWidget* box) { pressKey(box, Qt::Key_Escape); }, ""},
+        {[](QWidget* box) { box->close(); }, ""},
+        {[](QWidget* box) { pressKey(box, Qt::Key_Return); }, "Ann"},
+        // The default is selected: typing replaces it.
+        {[](QWidget* box) {
+             QTest::keyClicks(box->findChild<QLineEdit*>(), QStringLiteral("Bo"));
+             pressKey(box, Qt::Key_Enter);
+         },
+         "Bo"},
+    };
+    for (const auto& [answer, expected] : cases) {
+        whenBoxShows(answer);
+        EXPECT_EQ(tk::inputBox(QStringLiteral("Name"), QStringLiteral("Your name?"), "Ann"),
+                  expected);
+    }
 }
 
 TEST_F(ToolkitTest, InputBoxBlocksTheOtherWindowsAndShowsPlainText) {
@@ -484,7 +474,7 @@ TEST_F(ToolkitTest, InputBoxBlocksTheOtherWindowsAndShowsPlainText) {
         ASSERT_NE(prompt, nullptr);
         EXPECT_EQ(prompt->textFormat(), Qt::PlainText);
         clickAsPerson(tk::gadgetWidget(6));
-        QTest::keyClick(box->findChild<QLineEdit*>(), Qt::Key_Return);
+        pressKey(box, Qt::Key_Return);
     });
     EXPECT_EQ(tk::inputBox("T", QStringLiteral("<i>p</i>"), "a"), "a");
     EXPECT_TRUE(takeEvents().empty());
@@ -520,12 +510,10 @@ TEST_F(ToolkitTest, BoxScriptAnswersInsteadOfABox) {
     EXPECT_EQ(tk::inputBox("Name", "Your name?", "Ann"), "Zed");
     ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked[0].kind, tk::BoxRequest::Kind::Message);
-    EXPECT_EQ(asked[0].title, "New");
-    EXPECT_EQ(asked[0].text, "Start again?");
+    EXPECT_EQ(asked[0].title + asked[0].text, "NewStart again?");
     EXPECT_EQ(asked[0].buttons, tk::Buttons::YesNo);
     EXPECT_EQ(asked[1].kind, tk::BoxRequest::Kind::Input);
-    EXPECT_EQ(asked[1].text, "Your name?");
-    EXPECT_EQ(asked[1].defaultText, "Ann");
+    EXPECT_EQ(asked[1].title + asked[1].text + asked[1].defaultText, "NameYour name?Ann");
 }
 
 // ---- pause and the event queue ---------------------------------------------
@@ -548,17 +536,12 @@ TEST_F(ToolkitTest, PauseKeepsANewWindowPainted) {
 }
 
 TEST_F(ToolkitTest, PauseLastsAtLeastTheTimeAsked) {
-    for (int milliseconds : {21, 97, 103, 240}) {
+    for (int milliseconds : {21, 97, 103, 240, 0, -5}) {
         QElapsedTimer clock;
         clock.start();
         tk::pause(milliseconds);
         EXPECT_GE(clock.elapsed(), milliseconds);
-    }
-    for (int milliseconds : {0, -5}) {
-        QElapsedTimer clock;
-        clock.start();
-        tk::pause(milliseconds);
-        EXPECT_LT(clock.elapsed(), 10);
+        EXPECT_LT(clock.elapsed(), std::max(milliseconds, 0) + 200) << milliseconds << " ms";
     }
 }
 
@@ -618,26 +601,9 @@ qsizetype afterMarker(const QByteArray& bytes, char code) {
     return at + 2;
 }
 
-QByteArray truncatedJpeg() {
-    const QByteArray bytes = validJpeg();
-    return bytes.left(bytes.size() / 2);
-}
-
-QByteArray scanCorruptedJpeg() {
-    QByteArray bytes = validJpeg();
-    const qsizetype scan = afterMarker(bytes, char(0xDA));
-    const qsizetype middle = (scan + bytes.size()) / 2;
-    for (qsizetype i = middle - 16; i < middle + 16; ++i)
-        bytes[i] = char(bytes[i] ^ 0x5A);
-    return bytes;
-}
-
-QByteArray hugeJpeg() {
-    QByteArray bytes = validJpeg();
-    // Frame header: length (2), precision (1), height (2), width (2).
-    const qsizetype frame = afterMarker(bytes, char(0xC0));
-    for (qsizetype i = frame + 3; i < frame + 7; ++i)
-        bytes[i] = char(0xEA); // 60042 x 60042
+QByteArray flipped(QByteArray bytes, qsizetype from, qsizetype count, char mask) {
+    for (qsizetype i = from; i < from + count; ++i)
+        bytes[i] = char(bytes[i] ^ mask);
     return bytes;
 }
 
@@ -650,10 +616,14 @@ QByteArray randomBytes() {
 }
 
 TEST(JpegTest, BrokenOrForeignBytesGiveNoPicture) {
+    const QByteArray jpeg = validJpeg();
+    const qsizetype scanMiddle = (afterMarker(jpeg, char(0xDA)) + jpeg.size()) / 2;
+    // Frame header: length (2), precision (1), height (2), width (2).
+    const qsizetype frame = afterMarker(jpeg, char(0xC0));
     const std::pair<const char*, QByteArray> inputs[] = {
-        {"truncated", truncatedJpeg()},
-        {"corrupt scan", scanCorruptedJpeg()},
-        {"huge header", hugeJpeg()},
+        {"truncated", jpeg.left(jpeg.size() / 2)},
+        {"corrupt scan", flipped(jpeg, scanMiddle - 16, 32, 0x5A)},
+        {"huge header", flipped(jpeg, frame + 3, 4, char(0xEA))}, // about 60000 x 60000
         {"start marker only", QByteArray("\xFF\xD8")},
         {"png", encoded(twoColourPicture(), "PNG")},
         {"random", randomBytes()},
@@ -666,32 +636,25 @@ TEST(JpegTest, BrokenOrForeignBytesGiveNoPicture) {
 TEST(JpegTest, LoadImageReadsAFileAndRefusesAMissingOne) {
     ScopedWorkDir dir;
     writeBytes(QStringLiteral("pvp_0.jpg"), validJpeg());
-    writeBytes(QStringLiteral("broken.jpg"), truncatedJpeg());
+    writeBytes(QStringLiteral("broken.jpg"), validJpeg().left(200));
     EXPECT_TRUE(tk::loadImage(1, QStringLiteral("pvp_0.jpg")));
     EXPECT_FALSE(tk::loadImage(2, QStringLiteral("broken.jpg")));
     EXPECT_FALSE(tk::loadImage(3, QStringLiteral("missing.jpg")));
     EXPECT_FALSE(tk::loadImage(4, dir.path()));
 }
 
-TEST(SoundTest, MissingFileIsSilent) {
-    tk::initSound();
-    tk::loadSound(0, QStringLiteral("/nonexistent/dice.wav"));
-    EXPECT_EQ(tk::soundFile(0), "");
-    tk::playSound(0);
-    tk::freeSound(0);
-    tk::shutdownToolkit();
-}
-
-TEST(SoundTest, PlayingReturnsAtOnceEvenWithoutADevice) {
+TEST(SoundTest, PlayingReturnsAtOnceAndAMissingFileIsSilent) {
     ScopedWorkDir dir;
     writeBytes(QStringLiteral("dice.wav"), silentWav());
     QElapsedTimer clock;
     clock.start();
     tk::initSound();
     tk::loadSound(0, QStringLiteral("dice.wav"));
+    tk::loadSound(1, QStringLiteral("missing.wav"));
     EXPECT_FALSE(tk::soundFile(0).isEmpty());
-    tk::playSound(0);
-    tk::playSound(0);
+    EXPECT_TRUE(tk::soundFile(1).isEmpty());
+    for (int sound : {0, 0, 1})
+        tk::playSound(sound);
     EXPECT_LT(clock.elapsed(), 100);
     tk::shutdownToolkit();
 }

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <gtest/gtest.h>
@@ -35,8 +36,6 @@ const QByteArray kGerman = "roll = Wuerfeln\r\nhands2 = Vierling\r\n";
 
 const QStringList kFaces = {"A", "K", "Q", "J", "10", "9"}; // in the order random() picks them
 constexpr int kCategoryRows[] = {0, 1, 2, 3, 4, 5, 7, 8, 9, 10, 11, 12, 13};
-constexpr int kBonusRow = 6;
-constexpr int kTotalRow = 14;
 constexpr int kFilled = 0x3366FF;    // red 255, green 102, blue 51
 constexpr int kHighlight = 0xFFFF66; // red 102, green 255, blue 255
 const QStringList kStraight = {"9", "10", "J", "Q", "K"};
@@ -100,7 +99,7 @@ void clickRightOfTheColumns(int row) {
             {x, sheet()->visualRect(sheet()->model()->index(row, 0)).center().y()});
 }
 
-void closeMainWindow() {
+void pressCloseBox() {
     tk::windowWidget(Window::Main)->close();
 }
 
@@ -177,7 +176,7 @@ class Driver {
     }
     // Adds the steps and runs them, ending with the window's close box.
     void runAndClose() {
-        then(closeMainWindow);
+        then(pressCloseBox);
         run();
     }
 
@@ -228,8 +227,6 @@ class TurnFlowTest : public testing::Test {
     }
     void TearDown() override { tk::shutdownToolkit(); }
 
-    ScopedWorkDir dir_;
-
     static void setPlayers(const QStringList& names) {
         game().playerCount = static_cast<int>(names.size());
         for (int player = 1; player <= game().playerCount; ++player)
@@ -267,7 +264,7 @@ class TurnFlowTest : public testing::Test {
             if (plan.holdAll)
                 clickGadget(Gadget::HoldAllButton);
         });
-        driver.then([] { clickGadget(Gadget::RollButton); });
+        roll(driver);
         driver.then([this, plan] {
             const QStringList faces = diceFaces();
             for (int die = Gadget::FirstDie; die <= Gadget::LastDie; ++die) {
@@ -285,6 +282,39 @@ class TurnFlowTest : public testing::Test {
             clickRow(plan.row);
         });
         driver.then([this, plan] { expectEntry(plan.player, plan.row); });
+    }
+
+    // A click on the roll button, the dice not held getting `faces` when given.
+    static void roll(Driver& driver, const QStringList& faces = {}) {
+        driver.then([faces] {
+            if (!faces.isEmpty())
+                scriptDice(faces);
+            clickGadget(Gadget::RollButton);
+        });
+    }
+
+    // A click on `row` that must enter `value` for `player`.
+    void enter(Driver& driver, int player, int row, int value) {
+        driver.then([this, row, value] {
+            before_ = readSheet();
+            expected_ = value;
+            clickRow(row);
+        });
+        driver.then([this, player, row] { expectEntry(player, row); });
+    }
+
+    // A click that must change nothing: no entry, no turn passed.
+    void refuse(Driver& driver, std::function<void()> click) {
+        driver.then([this, click = std::move(click)] {
+            before_ = readSheet();
+            label_ = tk::gadgetText(Gadget::PlayerLabel);
+            click();
+        });
+        driver.then([this] {
+            EXPECT_EQ(readSheet(), before_);
+            EXPECT_EQ(tk::gadgetText(Gadget::PlayerLabel), label_);
+            EXPECT_EQ(game().filledCount, entries_);
+        });
     }
 
     // Exactly the chosen cell became filled, with the bonus and total rules kept.
@@ -332,18 +362,14 @@ class TurnFlowTest : public testing::Test {
 
     // After the end, rolling still works twice but no cell takes an entry.
     void expectNoEntryAfterTheEnd(Driver& driver) {
-        driver.then([] { clickGadget(Gadget::RollButton); });
-        driver.then([] { clickGadget(Gadget::RollButton); });
-        driver.then([this] {
+        roll(driver);
+        roll(driver);
+        driver.then([] {
             EXPECT_NE(diceFaces(), QStringList(5, QString()));
             EXPECT_TRUE(enabled(Gadget::ScoreSheet));
-            before_ = readSheet();
-            clickRow(0);
         });
-        driver.then([this, &driver] {
-            EXPECT_EQ(readSheet(), before_);
-            EXPECT_EQ(driver.boxes.size(), 1u);
-        });
+        refuse(driver, [] { clickRow(0); });
+        driver.then([&driver] { EXPECT_EQ(driver.boxes.size(), 1u); });
     }
 
     // Plays every turn of a game whose dice come from the seeded generator,
@@ -372,7 +398,9 @@ class TurnFlowTest : public testing::Test {
         driver.runAndClose();
     }
 
+    ScopedWorkDir dir_;
     Sheet before_;
+    QString label_;
     QStringList afterFirstRoll_;
     int expected_ = 0;
     std::array<int, kMaxPlayers + 1> entries_{};
@@ -437,7 +465,7 @@ TEST_F(TurnFlowTest, FourPeoplePlayASeededGameInTurnOrder) {
     playSeededGame({"Ann", "Bea", " Cy ", "Dan"}, 2024);
 }
 
-// Every player but one has only "5 of a Kind" left; a straight enters 0 there,
+// Every player has only "5 of a Kind" left; a straight enters 0 there,
 // so the totals are the values placed in "Two Pair" beforehand.
 TEST_F(TurnFlowTest, EndOfGameNamesTheWinnerOrATie) {
     const struct {
@@ -481,51 +509,33 @@ TEST_F(TurnFlowTest, EndOfGameNamesTheWinnerOrATie) {
 TEST_F(TurnFlowTest, EveryTurnHasExactlyTwoRolls) {
     setPlayers({"Ann", "Bea"});
     Driver driver;
-    driver.then([this] {
-        expectPhaseA(1);
-        scriptDice(hand("9 9 9 K K A A A A A K K K K K"));
-        clickGadget(Gadget::RollButton);
-    });
+    driver.then([this] { expectPhaseA(1); });
+    roll(driver, hand("9 9 9 K K A A A A A K K K K K"));
     driver.then([] {
         EXPECT_EQ(diceFaces(), hand("9 9 9 K K"));
         EXPECT_TRUE(enabled(Gadget::RollButton));
         EXPECT_TRUE(enabled(Gadget::HoldAllButton));
         EXPECT_FALSE(enabled(Gadget::ScoreSheet));
-        clickRow(0);
     });
-    driver.then([] {
-        EXPECT_EQ(tk::cellColour(Gadget::ScoreSheet, 0, tk::ColourTarget::Background, 1),
-                  tk::kNoColour);
-        EXPECT_EQ(game().filledCount[1], 0);
-        clickGadget(Gadget::RollButton);
-    });
+    refuse(driver, [] { clickRow(0); });
+    roll(driver);
     driver.then([] {
         EXPECT_EQ(tk::gadgetText(Gadget::HandNameLabel), "Five alike");
         EXPECT_FALSE(enabled(Gadget::RollButton));
         EXPECT_FALSE(enabled(Gadget::HoldAllButton));
         EXPECT_TRUE(enabled(Gadget::ScoreSheet));
-        clickGadget(Gadget::RollButton);
     });
-    driver.then([this] {
-        EXPECT_EQ(diceFaces(), hand("A A A A A")) << "a third roll was made";
-        before_ = readSheet();
-        expected_ = 5;
-        clickRow(5);
-    });
-    driver.then([this] {
-        expectEntry(1, 5);
-        expectPhaseA(2);
-    });
+    roll(driver);
+    driver.then([] { EXPECT_EQ(diceFaces(), hand("A A A A A")) << "a third roll was made"; });
+    enter(driver, 1, 5, 5);
+    driver.then([this] { expectPhaseA(2); });
     driver.runAndClose();
 }
 
 TEST_F(TurnFlowTest, HoldAllHoldsOrReleasesEveryDieAndTheNextRollIsTheLast) {
     setPlayers({"Ann", "Bea"});
     Driver driver;
-    driver.then([] {
-        scriptDice(kStraight + hand("A A A A A"));
-        clickGadget(Gadget::RollButton);
-    });
+    roll(driver, kStraight + hand("A A A A A"));
     for (const int held : {1, 0, 1}) {
         driver.then([] { clickGadget(Gadget::HoldAllButton); });
         driver.then([held] { EXPECT_EQ(heldDice(), std::vector<int>(5, held)); });
@@ -534,20 +544,15 @@ TEST_F(TurnFlowTest, HoldAllHoldsOrReleasesEveryDieAndTheNextRollIsTheLast) {
     driver.then([] {
         EXPECT_EQ(heldDice(), (std::vector{1, 1, 0, 1, 1}));
         EXPECT_EQ(tk::gadgetState(Gadget::HoldAllButton), 1);
-        clickGadget(Gadget::RollButton);
     });
-    driver.then([this] {
+    roll(driver);
+    driver.then([] {
         EXPECT_EQ(diceFaces(), hand("9 10 A Q K"));
         EXPECT_TRUE(enabled(Gadget::ScoreSheet));
         EXPECT_FALSE(enabled(Gadget::RollButton));
-        before_ = readSheet();
-        expected_ = 0; // no jack: no straight
-        clickRow(10);
     });
-    driver.then([this] {
-        expectEntry(1, 10);
-        expectPhaseA(2);
-    });
+    enter(driver, 1, 10, 0); // no jack: no straight
+    driver.then([this] { expectPhaseA(2); });
     driver.runAndClose();
 }
 
@@ -555,22 +560,14 @@ TEST_F(TurnFlowTest, DieHeldWhileBlankStaysBlankAndLeavesAShortHand) {
     setPlayers({"Ann", "Bea"});
     Driver driver;
     driver.then([] { clickGadget(Gadget::FirstDie + 1); });
+    roll(driver, hand("A A A A K K K K"));
+    driver.then([] { EXPECT_EQ(diceFaces(), hand("A  A A A")); });
+    roll(driver);
     driver.then([] {
-        scriptDice(hand("A A A A K K K K"));
-        clickGadget(Gadget::RollButton);
-    });
-    driver.then([] {
-        EXPECT_EQ(diceFaces(), hand("A  A A A"));
-        clickGadget(Gadget::RollButton);
-    });
-    driver.then([this] {
         EXPECT_EQ(diceFaces(), hand("K  K K K"));
         EXPECT_EQ(tk::gadgetText(Gadget::HandNameLabel), "Four alike");
-        before_ = readSheet();
-        expected_ = 4;
-        clickRow(4);
     });
-    driver.then([this] { expectEntry(1, 4); });
+    enter(driver, 1, 4, 4);
     driver.runAndClose();
 }
 
@@ -581,53 +578,18 @@ TEST_F(TurnFlowTest, ClicksThatCannotBeAcceptedPassNoTurn) {
     setPlayers({"Ann", "Bea"});
     Driver driver;
     playTurn(driver, {1, 5, hand("A A K K Q"), hand("A A K K Q"), {}, true, 2});
-    driver.then([] {
-        scriptDice(hand("K K K Q J K K K Q J"));
-        clickGadget(Gadget::RollButton);
-    });
-    driver.then([] { clickGadget(Gadget::RollButton); });
-    const std::function<void()> refused[] = {
-        [] { clickRightOfTheColumns(5); },
-        [] {
-            clickAt(sheet()->viewport(), {20, sheet()->viewport()->height() - 1});
-        },
-        [] { clickRow(kBonusRow); },
-        [] { clickRow(kTotalRow); },
-        [] { clickRow(4, Qt::RightButton); },
-    };
-    for (const auto& click : refused) {
-        driver.then([this, click] {
-            before_ = readSheet();
-            click();
-        });
-        driver.then([this] {
-            EXPECT_EQ(readSheet(), before_);
-            EXPECT_EQ(tk::gadgetText(Gadget::PlayerLabel), "Bea");
-            EXPECT_EQ(game().filledCount[2], 0);
-            EXPECT_TRUE(enabled(Gadget::ScoreSheet));
-        });
-    }
-    driver.then([this] {
-        expected_ = 3;
-        clickRow(4);
-    });
-    driver.then([this] { expectEntry(2, 4); });
-    driver.then([] {
-        scriptDice(hand("A A A A A A A A A A"));
-        clickGadget(Gadget::RollButton);
-    });
-    driver.then([] { clickGadget(Gadget::RollButton); });
-    driver.then([this] {
-        before_ = readSheet();
-        clickRow(5);
-    });
-    driver.then([this] {
-        EXPECT_EQ(readSheet(), before_);
-        EXPECT_EQ(game().filledCount[1], 1);
-        expected_ = 0;
-        clickRow(4);
-    });
-    driver.then([this] { expectEntry(1, 4); });
+    roll(driver, hand("K K K Q J K K K Q J"));
+    roll(driver);
+    refuse(driver, [] { clickRightOfTheColumns(5); });
+    refuse(driver, [] { clickAt(sheet()->viewport(), {20, sheet()->viewport()->height() - 1}); });
+    refuse(driver, [] { clickRow(kBonusRow); });
+    refuse(driver, [] { clickRow(kTotalRow); });
+    refuse(driver, [] { clickRow(4, Qt::RightButton); });
+    enter(driver, 2, 4, 3);
+    roll(driver, hand("A A A A A A A A A A"));
+    roll(driver);
+    refuse(driver, [] { clickRow(5); });
+    enter(driver, 1, 4, 0);
     driver.runAndClose();
 }
 
@@ -639,10 +601,7 @@ TEST_F(TurnFlowTest, NewGameNoChangesNothingAndYesStartsAfreshWithTheSamePlayers
     playTurn(driver, {1, 0, kStraight, kStraight, {}, false, 1});
     QPointer<QWidget> oldSheet;
     QStringList faces;
-    driver.then([&] {
-        scriptDice(hand("Q Q J J 9 Q Q Q Q Q"));
-        clickGadget(Gadget::RollButton);
-    });
+    roll(driver, hand("Q Q J J 9 Q Q Q Q Q"));
     driver.then([&] {
         oldSheet = sheet();
         faces = diceFaces();
@@ -660,15 +619,10 @@ TEST_F(TurnFlowTest, NewGameNoChangesNothingAndYesStartsAfreshWithTheSamePlayers
         EXPECT_EQ(diceFaces(), faces);
         EXPECT_EQ(tk::gadgetText(Gadget::PlayerLabel), "Bea");
         EXPECT_EQ(game().filledCount[1], 1);
-        clickGadget(Gadget::RollButton); // still this turn's second roll
     });
+    roll(driver); // still this turn's second roll
+    enter(driver, 2, 3, 5);
     driver.then([&] {
-        EXPECT_TRUE(enabled(Gadget::ScoreSheet));
-        expected_ = 5;
-        clickRow(3);
-    });
-    driver.then([&] {
-        expectEntry(2, 3);
         driver.answer = tk::Answer::Yes;
         postMenu(Menu::NewGame);
     });
@@ -693,10 +647,7 @@ TEST_F(TurnFlowTest, LanguageSwitchMidTurnKeepsTheTurnAndRemembersTheLanguage) {
     Driver driver;
     playTurn(driver, {1, 5, kStraight, kStraight, {}, false, 0});
     QStringList faces;
-    driver.then([] {
-        scriptDice(hand("K K Q J 9"));
-        clickGadget(Gadget::RollButton);
-    });
+    roll(driver, hand("K K Q J 9"));
     driver.then([] { clickGadget(Gadget::FirstDie + 1); });
     driver.then([&] {
         faces = diceFaces();
@@ -711,25 +662,21 @@ TEST_F(TurnFlowTest, LanguageSwitchMidTurnKeepsTheTurnAndRemembersTheLanguage) {
         EXPECT_EQ(scores(readSheet()), scores(before_));
         EXPECT_EQ(tk::gadgetText(Gadget::PlayerLabel), "Bea");
         EXPECT_TRUE(readBytes("settings.ini").contains("lang = de"));
-        scriptDice(hand("K K K K"));
-        clickGadget(Gadget::RollButton);
     });
-    driver.then([&] {
+    roll(driver, hand("K K K K"));
+    driver.then([] {
         EXPECT_EQ(diceFaces(), hand("K K K K K"));
-        EXPECT_EQ(tk::gadgetText(Gadget::HandNameLabel), "");
+        EXPECT_EQ(tk::gadgetText(Gadget::HandNameLabel), ""); // no such key in German
         EXPECT_TRUE(enabled(Gadget::ScoreSheet)) << "the switch lost the first roll";
-        before_ = readSheet();
-        expected_ = 5;
-        clickRow(4);
     });
-    driver.then([&] { expectEntry(2, 4); });
+    enter(driver, 2, 4, 5);
     driver.runAndClose();
 }
 
 TEST_F(TurnFlowTest, ExitOrTheCloseBoxEndsTheLoopWithoutAQuestion) {
     setPlayers({"Ann", "Bea"});
     for (const std::function<void()>& end : {std::function<void()>([] { postMenu(Menu::Exit); }),
-                                             std::function<void()>(closeMainWindow)}) {
+                                             std::function<void()>(pressCloseBox)}) {
         Driver driver;
         driver.then([] { clickGadget(Gadget::RollButton); });
         driver.then(end);

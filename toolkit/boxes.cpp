@@ -17,7 +17,7 @@ namespace {
 
 // The one-line question: prompt, field holding the default (selected), OK.
 class InputDialog : public QDialog {
-public:
+  public:
     InputDialog(const QString& title, const QString& prompt, const QString& defaultText,
                 QWidget* owner)
         : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
@@ -42,7 +42,7 @@ public:
 
     QString answer() const { return field_->text(); }
 
-private:
+  private:
     QLineEdit* field_;
 };
 

@@ -7,7 +7,9 @@
 
 namespace tk {
 
-void postEvent(const Event& event) { registry().queue.push_back(event); }
+void postEvent(const Event& event) {
+    registry().queue.push_back(event);
+}
 
 void pushGadgetEvent(int number, ClickKind click) {
     const auto found = registry().gadgets.find(number);
@@ -33,10 +35,18 @@ EventKind waitEvent() {
     return reg.last.kind;
 }
 
-int eventGadgetNumber() { return registry().last.gadget; }
-int eventMenuId() { return registry().last.menuId; }
-int eventWindowNumber() { return registry().last.window; }
-ClickKind eventClickKind() { return registry().last.click; }
+int eventGadgetNumber() {
+    return registry().last.gadget;
+}
+int eventMenuId() {
+    return registry().last.menuId;
+}
+int eventWindowNumber() {
+    return registry().last.window;
+}
+ClickKind eventClickKind() {
+    return registry().last.click;
+}
 
 void pause(int milliseconds) {
     if (milliseconds <= 0)
@@ -50,6 +60,8 @@ void pause(int milliseconds) {
         dispatcher->wakeUp();
 }
 
-void setIdleHook(std::function<void()> hook) { registry().idleHook = std::move(hook); }
+void setIdleHook(std::function<void()> hook) {
+    registry().idleHook = std::move(hook);
+}
 
 } // namespace tk

@@ -20,15 +20,17 @@ int bgrFromColour(const QColor& colour) {
     return colour.red() | (colour.green() << 8) | (colour.blue() << 16);
 }
 
-ListView* listOf(int number) { return static_cast<ListView*>(gadgetOf(number, GadgetKind::ListView)); }
+ListView* listOf(int number) {
+    return static_cast<ListView*>(gadgetOf(number, GadgetKind::ListView));
+}
 
 WrappingButton* makeButton(int number, bool toggle, int x, int y, int w, int h,
                            const QString& text) {
     auto* button = new WrappingButton;
     button->setText(text);
     button->setCheckable(toggle);
-    placeGadget(number, toggle ? GadgetKind::ToggleButton : GadgetKind::PushButton, button, x, y,
-                w, h);
+    placeGadget(number, toggle ? GadgetKind::ToggleButton : GadgetKind::PushButton, button, x, y, w,
+                h);
     QObject::connect(button, &QAbstractButton::clicked, button,
                      [number] { pushGadgetEvent(number); });
     return button;
@@ -76,7 +78,8 @@ void placeGadget(int number, GadgetKind kind, QWidget* widget, int x, int y, int
 
 void forgetWindowContents(int window) {
     Registry& reg = registry();
-    std::erase_if(reg.gadgets, [window](const auto& entry) { return entry.second.window == window; });
+    std::erase_if(reg.gadgets,
+                  [window](const auto& entry) { return entry.second.window == window; });
     std::erase_if(reg.menus, [window](const auto& entry) { return entry.second.window == window; });
     if (reg.buildingMenu >= 0 && !reg.menus.contains(reg.buildingMenu)) {
         reg.buildingMenu = -1;
@@ -187,87 +190,48 @@ int cellColour(int number, int row, ColourTarget target, int column) {
     return bgrFromColour(value.value<QBrush>().color());
 }
 
+// Each accessor asks what the widget is; buttons, check boxes and toggle
+// buttons share QAbstractButton.
 int gadgetState(int number) {
-    const auto found = registry().gadgets.find(number);
-    if (found == registry().gadgets.end() || !found->second.widget)
-        return 0;
-    QWidget* widget = found->second.widget.data();
-    switch (found->second.kind) {
-    case GadgetKind::ToggleButton:
-    case GadgetKind::CheckBox:
-        return static_cast<QAbstractButton*>(widget)->isChecked() ? 1 : 0;
-    case GadgetKind::SpinBox:
-        return static_cast<SpinBox*>(widget)->value();
-    case GadgetKind::ListView:
-        return static_cast<ListView*>(widget)->selectedRow();
-    default:
-        return 0;
-    }
+    QWidget* widget = gadgetWidget(number);
+    if (auto* spin = qobject_cast<SpinBox*>(widget))
+        return spin->value();
+    if (auto* list = qobject_cast<ListView*>(widget))
+        return list->selectedRow();
+    if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        return button->isChecked() ? 1 : 0;
+    return 0;
 }
 
 void setGadgetState(int number, int value) {
-    const auto found = registry().gadgets.find(number);
-    if (found == registry().gadgets.end() || !found->second.widget)
-        return;
-    QWidget* widget = found->second.widget.data();
-    switch (found->second.kind) {
-    case GadgetKind::ToggleButton:
-    case GadgetKind::CheckBox:
-        static_cast<QAbstractButton*>(widget)->setChecked(value != 0);
-        break;
-    case GadgetKind::SpinBox:
-        static_cast<SpinBox*>(widget)->setValue(value);
-        break;
-    case GadgetKind::ListView:
-        static_cast<ListView*>(widget)->selectRow(value);
-        break;
-    default:
-        break;
-    }
+    QWidget* widget = gadgetWidget(number);
+    if (auto* spin = qobject_cast<SpinBox*>(widget))
+        spin->setValue(value);
+    else if (auto* list = qobject_cast<ListView*>(widget))
+        list->selectRow(value);
+    else if (auto* button = qobject_cast<QAbstractButton*>(widget); button && button->isCheckable())
+        button->setChecked(value != 0);
 }
 
 QString gadgetText(int number) {
-    const auto found = registry().gadgets.find(number);
-    if (found == registry().gadgets.end() || !found->second.widget)
-        return {};
-    QWidget* widget = found->second.widget.data();
-    switch (found->second.kind) {
-    case GadgetKind::PushButton:
-    case GadgetKind::ToggleButton:
-    case GadgetKind::CheckBox:
-    case GadgetKind::ImageButton:
-        return static_cast<QAbstractButton*>(widget)->text();
-    case GadgetKind::Label:
-        return static_cast<QLabel*>(widget)->text();
-    case GadgetKind::SpinBox:
-        return static_cast<SpinBox*>(widget)->shownText();
-    case GadgetKind::ListView:
-        return {};
-    }
+    QWidget* widget = gadgetWidget(number);
+    if (auto* spin = qobject_cast<SpinBox*>(widget))
+        return spin->shownText();
+    if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        return button->text();
+    if (auto* label = qobject_cast<QLabel*>(widget))
+        return label->text();
     return {};
 }
 
 void setGadgetText(int number, const QString& text) {
-    const auto found = registry().gadgets.find(number);
-    if (found == registry().gadgets.end() || !found->second.widget)
-        return;
-    QWidget* widget = found->second.widget.data();
-    switch (found->second.kind) {
-    case GadgetKind::PushButton:
-    case GadgetKind::ToggleButton:
-    case GadgetKind::CheckBox:
-    case GadgetKind::ImageButton:
-        static_cast<QAbstractButton*>(widget)->setText(text);
-        break;
-    case GadgetKind::Label:
-        static_cast<QLabel*>(widget)->setText(text);
-        break;
-    case GadgetKind::SpinBox:
-        static_cast<SpinBox*>(widget)->setShownText(text);
-        break;
-    case GadgetKind::ListView:
-        break;
-    }
+    QWidget* widget = gadgetWidget(number);
+    if (auto* spin = qobject_cast<SpinBox*>(widget))
+        spin->setShownText(text);
+    else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        button->setText(text);
+    else if (auto* label = qobject_cast<QLabel*>(widget))
+        label->setText(text);
 }
 
 void disableGadget(int number, bool disabled) {

@@ -30,7 +30,9 @@ ImageButton::ImageButton(const QImage& image, QWidget* parent)
     setFocusPolicy(Qt::StrongFocus);
 }
 
-QSize ImageButton::sizeHint() const { return image_.isNull() ? QSize(40, 20) : image_.size(); }
+QSize ImageButton::sizeHint() const {
+    return image_.isNull() ? QSize(40, 20) : image_.size();
+}
 
 void ImageButton::paintEvent(QPaintEvent*) {
     QStylePainter painter(this);

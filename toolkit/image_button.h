@@ -9,14 +9,14 @@ namespace tk {
 // to the face; a null picture leaves the face blank.
 class ImageButton : public QAbstractButton {
     Q_OBJECT
-public:
+  public:
     ImageButton(const QImage& image, QWidget* parent = nullptr);
     QSize sizeHint() const override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     QImage image_;
 };
 
@@ -24,11 +24,11 @@ private:
 // not fit, keeping "&" as the keyboard mnemonic.
 class WrappingButton : public QAbstractButton {
     Q_OBJECT
-public:
+  public:
     explicit WrappingButton(QWidget* parent = nullptr);
     QSize sizeHint() const override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 };
 

@@ -1,6 +1,7 @@
 #include "toolkit/jpeg_loader.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <csetjmp>
 #include <cstdio>
 #include <jpeglib.h>
@@ -91,9 +92,12 @@ QImage decodeJpeg(const QByteArray& bytes) {
 }
 
 QImage loadJpegFile(const QString& fileName) {
-    QFile file(fileName);
+    // Only a regular file is read: a pipe of that name would block forever.
     // Pictures are small; a file far larger than any picture is refused unread.
     constexpr qint64 kMaxFileSize = 64 * 1024 * 1024;
+    if (!QFileInfo(fileName).isFile())
+        return {};
+    QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileSize)
         return {};
     return decodeJpeg(file.read(kMaxFileSize));

@@ -17,7 +17,7 @@ constexpr qsizetype kMaxDrawnCharacters = 1024;
 // Draws a selected cell with its own background and a light tint on top, so
 // the colours of entered and highlighted cells stay visible when selected.
 class TintedSelectionDelegate : public QStyledItemDelegate {
-public:
+  public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -33,7 +33,7 @@ public:
             painter->fillRect(option.rect, option.palette.brush(QPalette::Highlight));
     }
 
-protected:
+  protected:
     // Laying out a text of megabytes (a damaged high-score file can hold such
     // a name) would stall every repaint for many seconds; a cell only ever
     // shows the start of its text, so only the start is drawn.
@@ -48,13 +48,16 @@ protected:
 // light tint in every state, so cell colours show through it.
 void keepReadableWhenDisabled(QWidget* list) {
     QPalette palette = list->palette();
-    for (const QPalette::ColorRole role : {QPalette::Text, QPalette::ButtonText, QPalette::WindowText})
+    for (const QPalette::ColorRole role :
+         {QPalette::Text, QPalette::ButtonText, QPalette::WindowText})
         palette.setColor(QPalette::Disabled, role, palette.color(QPalette::Active, role));
     QColor tint = palette.color(QPalette::Active, QPalette::Highlight);
     tint.setAlpha(70);
-    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+    for (const QPalette::ColorGroup group :
+         {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         palette.setColor(group, QPalette::Highlight, tint);
-        palette.setColor(group, QPalette::HighlightedText, palette.color(QPalette::Active, QPalette::Text));
+        palette.setColor(group, QPalette::HighlightedText,
+                         palette.color(QPalette::Active, QPalette::Text));
     }
     list->setPalette(palette);
 }

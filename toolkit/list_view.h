@@ -10,7 +10,7 @@ namespace tk {
 // (row -1, which also clears the selection).
 class ListView : public QTableWidget {
     Q_OBJECT
-public:
+  public:
     ListView(const QString& firstTitle, int firstWidth, bool gridLines, bool fullRow,
              QWidget* parent = nullptr);
 
@@ -20,13 +20,13 @@ public:
     int selectedRow() const;
     void selectRow(int row);
 
-signals:
+  signals:
     void pressed(int row, Qt::MouseButton button, bool doubleClick);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void fillRowItems(int row);
 };
 

@@ -12,7 +12,9 @@ namespace {
 ca_context* soundContext = nullptr;
 
 // libcanberra ids start at 1; sound n plays under id n + 1.
-uint32_t playId(int number) { return static_cast<uint32_t>(number) + 1; }
+uint32_t playId(int number) {
+    return static_cast<uint32_t>(number) + 1;
+}
 
 } // namespace
 

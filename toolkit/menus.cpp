@@ -13,7 +13,9 @@ MenuEntry* menuOf(int number) {
     return found == registry().menus.end() ? nullptr : &found->second;
 }
 
-MenuEntry* buildingMenu() { return menuOf(registry().buildingMenu); }
+MenuEntry* buildingMenu() {
+    return menuOf(registry().buildingMenu);
+}
 
 // The menu that new items go into: the open submenu, else the last title.
 QMenu* itemTarget() {
@@ -69,7 +71,9 @@ void openSubMenu(const QString& text) {
         registry().openSubmenu = parent->addMenu(text);
 }
 
-void closeSubMenu() { registry().openSubmenu = nullptr; }
+void closeSubMenu() {
+    registry().openSubmenu = nullptr;
+}
 
 void setMenuTitleText(int menu, int position, const QString& text) {
     MenuEntry* entry = menuOf(menu);

@@ -23,15 +23,15 @@ namespace tk {
 // A top-level window whose close box only asks: the game decides.
 class GameWindow : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     GameWindow(int number, QWidget* parent = nullptr);
     int number() const { return number_; }
     QWidget* clientArea() const { return centralWidget(); }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     int number_;
 };
 
@@ -56,7 +56,7 @@ struct Registry {
     std::map<int, GadgetEntry> gadgets;
     std::map<int, MenuEntry> menus;
     int buildingMenu = -1;
-    QMenu* openMenu = nullptr;   // the title being filled
+    QMenu* openMenu = nullptr; // the title being filled
     QMenu* openSubmenu = nullptr;
     std::map<int, QFont> fonts;
     std::optional<QFont> gadgetFont; // unset: the platform's default

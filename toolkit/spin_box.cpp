@@ -22,7 +22,9 @@ void SpinBox::setValue(int value) {
     typed_ = false;
 }
 
-QString SpinBox::shownText() const { return lineEdit()->text(); }
+QString SpinBox::shownText() const {
+    return lineEdit()->text();
+}
 
 void SpinBox::setShownText(const QString& text) {
     lineEdit()->setText(text);

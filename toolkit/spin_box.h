@@ -11,7 +11,7 @@ namespace tk {
 // value is read or stepped; any other text leaves the value as it was.
 class SpinBox : public QAbstractSpinBox {
     Q_OBJECT
-public:
+  public:
     SpinBox(int minimum, int maximum, QWidget* parent = nullptr);
 
     int value();
@@ -22,14 +22,14 @@ public:
     void stepBy(int steps) override;
     QValidator::State validate(QString& input, int& pos) const override;
 
-signals:
+  signals:
     // One per step of the arrows, keys or wheel; value() is already the new one.
     void stepped();
 
-protected:
+  protected:
     StepEnabled stepEnabled() const override;
 
-private:
+  private:
     void adoptTypedNumber();
 
     int minimum_;

@@ -30,8 +30,8 @@ char programName[] = "quintara";
 char* fakeArgv[] = {programName, nullptr};
 
 Qt::WindowFlags flagsFor(unsigned style) {
-    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                            Qt::WindowSystemMenuHint;
+    Qt::WindowFlags flags =
+        Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint;
     if (style & CloseBox)
         flags |= Qt::WindowCloseButtonHint;
     if (style & MinimiseBox)
@@ -138,6 +138,8 @@ GameWindow* currentWindow() {
     return order.empty() ? nullptr : windowOf(order.back());
 }
 
-QWidget* windowWidget(int number) { return windowOf(number); }
+QWidget* windowWidget(int number) {
+    return windowOf(number);
+}
 
 } // namespace tk

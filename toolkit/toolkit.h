@@ -121,7 +121,8 @@ void setMenuTitleText(int menu, int position, const QString& text);
 void setMenuItemText(int menu, int id, const QString& text);
 QString menuTitleText(int menu, int position);
 QString menuItemText(int menu, int id);
-// Takes the menu bar off its window (true) and puts it back (false).
+// Freezes the menu bar's drawing while it is relabelled (true) and redraws it
+// when put back (false).
 void hideMenu(int menu, bool hidden);
 
 // ---- boxes -----------------------------------------------------------------
