@@ -28,7 +28,9 @@ struct Turn {
     int rollsThisTurn = 0;
 };
 
-QString handNameKey(int code) { return QStringLiteral("hands%1").arg(code); }
+QString handNameKey(int code) {
+    return QStringLiteral("hands%1").arg(code);
+}
 
 void roll(Turn& turn) {
     if (game().sound == 0)
@@ -38,7 +40,8 @@ void roll(Turn& turn) {
     ++turn.rollsThisTurn;
     if (turn.rollsThisTurn < kRollsPerTurn)
         return;
-    tk::setGadgetText(Gadget::HandNameLabel, lang(handNameKey(classifyHand()).toLatin1().constData()));
+    tk::setGadgetText(Gadget::HandNameLabel,
+                      lang(handNameKey(classifyHand()).toLatin1().constData()));
     tk::disableGadget(Gadget::RollButton, true);
     tk::disableGadget(Gadget::ScoreSheet, false);
     tk::disableGadget(Gadget::HoldAllButton, true);
@@ -75,8 +78,8 @@ void announceResult(const std::vector<int>& totals) {
         }
     }
     const LanguageTexts texts;
-    const QString message = tie ? texts.text("tie")
-                                : game().playerNames[bestPlayer] + u' ' + texts.text("win");
+    const QString message =
+        tie ? texts.text("tie") : game().playerNames[bestPlayer] + u' ' + texts.text("win");
     tk::messageBox(QString(), message, tk::Buttons::Ok);
 }
 
@@ -160,7 +163,13 @@ template <typename Dialog> void runBesideMainWindow(Dialog dialog) {
 }
 
 void dispatchGadget(Turn& turn) {
-    switch (tk::eventGadgetNumber()) {
+    // Clicks made faster than the game handles them (or during the computer's
+    // pause) wait in the queue; one that was made while its control was
+    // enabled must not act after the game has since disabled it.
+    const int gadget = tk::eventGadgetNumber();
+    if (!tk::isGadgetEnabled(gadget))
+        return;
+    switch (gadget) {
     case Gadget::ScoreSheet:
         if (tk::eventClickKind() == tk::ClickKind::LeftClick)
             choose(turn);
@@ -230,7 +239,9 @@ LoopEnd runEventLoop() {
 
 } // namespace
 
-int computerPause(int delay) { return std::clamp(delay, 0, kMaxComputerDelay); }
+int computerPause(int delay) {
+    return std::clamp(delay, 0, kMaxComputerDelay);
+}
 
 void runMainWindow() {
     for (;;) {

@@ -15,8 +15,9 @@ work=$(mktemp -d)
 xvfb_pid=
 game_pid=
 cleanup() {
-    [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    for pid in $game_pid $xvfb_pid; do
+        kill "$pid" 2>/dev/null || true
+    done
     rm -rf "$work"
 }
 trap cleanup EXIT

@@ -532,6 +532,31 @@ TEST_F(TurnFlowTest, EveryTurnHasExactlyTwoRolls) {
     driver.runAndClose();
 }
 
+// Clicks made faster than the game handles them (as after the computer's
+// pause) are all queued while their control is still enabled.
+TEST_F(TurnFlowTest, QueuedClicksActOnlyWhileTheirControlIsEnabled) {
+    setPlayers({"Ann", "Bea"});
+    Driver driver;
+    driver.then([] {
+        scriptDice(hand("9 9 9 K K A A A A A K K K K K"));
+        for (int click = 0; click < 3; ++click)
+            clickGadget(Gadget::RollButton);
+    });
+    driver.then([] {
+        EXPECT_EQ(diceFaces(), hand("A A A A A")) << "a third roll was made";
+        EXPECT_FALSE(enabled(Gadget::RollButton));
+        clickRow(13);
+        clickRow(13);
+    });
+    driver.then([this] {
+        expectPhaseA(2);
+        EXPECT_EQ(tk::cellText(Gadget::ScoreSheet, 13, 1), "5");
+        EXPECT_EQ(tk::cellText(Gadget::ScoreSheet, 13, 2), "") << "entered without rolling";
+        EXPECT_EQ(game().filledCount[2], 0);
+    });
+    driver.runAndClose();
+}
+
 TEST_F(TurnFlowTest, HoldAllHoldsOrReleasesEveryDieAndTheNextRollIsTheLast) {
     setPlayers({"Ann", "Bea"});
     Driver driver;

@@ -234,6 +234,11 @@ void setGadgetText(int number, const QString& text) {
         label->setText(text);
 }
 
+bool isGadgetEnabled(int number) {
+    const QWidget* widget = gadgetWidget(number);
+    return widget && widget->isEnabled();
+}
+
 void disableGadget(int number, bool disabled) {
     if (QWidget* widget = gadgetWidget(number))
         widget->setEnabled(!disabled);

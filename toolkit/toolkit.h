@@ -103,6 +103,7 @@ void setGadgetState(int number, int value);
 QString gadgetText(int number);
 void setGadgetText(int number, const QString& text);
 void disableGadget(int number, bool disabled);
+bool isGadgetEnabled(int number);
 
 inline constexpr int kDefaultFont = -1; // the platform's default font
 // Font for the gadgets created from now on.
