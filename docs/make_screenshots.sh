@@ -1,14 +1,15 @@
 #!/bin/sh
-# Takes docs/main-window-en.png: starts the built game on a virtual X display
-# in a scratch copy of its directory, sets up a game of two people by typing,
-# plays two turns, rolls twice and photographs the main window.
+# Takes docs/main-window-LANG.png and docs/options-LANG.png for English,
+# German and Bulgarian: starts the built game on a virtual X display in a
+# scratch copy of its directory with that language, sets up a game of two
+# people by typing, plays two turns, rolls twice and photographs the main
+# window, then opens Tools > Options and photographs the dialog.
 # Usage: docs/make_screenshots.sh [path/to/quintara]   (default build/game/quintara)
 # Needs Xvfb, xdotool and ImageMagick's import. Builds nothing.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 exe=$(realpath "${1:-$root/build/game/quintara}")
-out="$root/docs/main-window-en.png"
 [ -x "$exe" ] || { echo "no executable at $exe (build it first)" >&2; exit 1; }
 
 work=$(mktemp -d)
@@ -33,8 +34,6 @@ for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 DISPLAY=":$(cat "$work/display")"
 export DISPLAY
 
-(cd "$work" && exec env -u QT_QPA_PLATFORM ./quintara >/dev/null 2>&1) &
-game_pid=$!
 
 # The id of the game's visible window titled $1, waiting up to ten seconds.
 # (A box without a title of its own shows the program's name.)
@@ -68,25 +67,52 @@ click() {
     sleep 0.3
 }
 
-setup=$(window_named "Choose the game mode")
-xdotool mousemove --window "$setup" 100 30 click 1 # people against each other
-answer "PvP mode" 2
-answer quintara Ann
-answer quintara Bea
+# Plays the start of a game in language $1 and photographs both windows.
+shoot() {
+    rm -f "$work/settings.ini" "$work/highscores.dat"
+    printf '\357\273\277\r\nlang = %s\r\n' "$1" >"$work/settings.ini"
+    (cd "$work" && exec env -u QT_QPA_PLATFORM ./quintara >/dev/null 2>&1) &
+    game_pid=$!
 
-main=$(window_named "Quintara")
-sleep 0.5
-height=$(xdotool getwindowgeometry --shell "$main" | sed -n 's/^HEIGHT=//p')
-menu_height=$((height - 295))
+    setup=$(xdotool search --sync --onlyvisible --pid "$game_pid" | head -n 1)
+    sleep 0.3
+    xdotool mousemove --window "$setup" 100 30 click 1 # people against each other
+    answer "PvP mode" 2
+    answer quintara Ann
+    answer quintara Bea
+
+    main=$(window_named "Quintara")
+    sleep 0.5
+    height=$(xdotool getwindowgeometry --shell "$main" | sed -n 's/^HEIGHT=//p')
+    menu_height=$((height - 295))
+
+    roll; click 355 65; roll; choose_row 5  # Ann: holds die 1, takes Aces
+    roll; roll; choose_row 4                # Bea: takes Kings
+    roll; click 405 65; click 455 65; roll  # Ann: holds dice 2 and 3, rolls again
+    sleep 0.5
+    import -window "$main" "$root/docs/main-window-$1.png"
+
+    # The first menu, then one to the right, whose first item (Options) is then
+    # the active one.
+    xdotool mousemove --window "$main" 15 $((menu_height / 2)) click 1
+    sleep 0.3
+    xdotool key Right
+    sleep 0.2
+    xdotool key Return
+    options=$(window_named "Options")
+    sleep 0.5
+    import -window "$options" "$root/docs/options-$1.png"
+    xdotool key --window "$options" Escape
+    kill "$game_pid"
+    wait "$game_pid" 2>/dev/null || true
+    game_pid=
+    echo "wrote docs/main-window-$1.png and docs/options-$1.png"
+}
 
 roll() { click 390 220; }
 # Sheet rows are 15 pixels under a 16-pixel header, inside a 1-pixel frame.
 choose_row() { click 150 $((5 + 1 + 16 + 15 * $1 + 7)); }
 
-roll; click 355 65; roll; choose_row 5  # Ann: holds die 1, takes Aces
-roll; roll; choose_row 4                # Bea: takes Kings
-roll; click 405 65; click 455 65; roll  # Ann: holds dice 2 and 3, rolls again
-sleep 0.5
-
-import -window "$main" "$out"
-echo "wrote $out ($(identify -format '%wx%h' "$out"))"
+for language in en de bg; do
+    shoot "$language"
+done
