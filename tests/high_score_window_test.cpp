@@ -8,6 +8,7 @@
 #include "ui/ids.h"
 #include "ui/main_window.h"
 
+#include "gui_support.h"
 #include "test_support.h"
 
 #include <QApplication>
@@ -24,38 +25,9 @@
 
 namespace {
 
-using Step = std::function<void()>;
 using Row = std::pair<QString, QString>; // the name and points cells as shown
 
 const QString kFile = QStringLiteral("highscores.dat");
-
-void closeBox(int window) {
-    tk::windowWidget(window)->close();
-}
-
-// Runs `body` (a loop of the game) while the idle hook plays the steps, one
-// each time the loop waits; an empty event after each step brings the loop
-// back once it has handled what the step did. Steps running out is a failure:
-// every window is then asked to close, so that no loop waits for ever.
-void playSteps(const std::vector<Step>& steps, const std::function<void()>& body) {
-    std::size_t next = 0;
-    tk::setIdleHook([&] {
-        // Let Qt lay out and paint what the last step changed, as it would
-        // while a person looks at the window.
-        QCoreApplication::processEvents();
-        if (next < steps.size()) {
-            steps[next++]();
-        } else {
-            ADD_FAILURE() << "a window outlived the steps";
-            for (int window : {Window::HighScores, Window::Main})
-                tk::postEvent({tk::EventKind::CloseRequest, window, -1, -1, tk::ClickKind::None});
-        }
-        tk::postEvent({});
-    });
-    body();
-    tk::setIdleHook({});
-    EXPECT_EQ(next, steps.size()) << "a window closed before the last step";
-}
 
 QTableWidget* list() {
     return static_cast<QTableWidget*>(tk::gadgetWidget(Gadget::HighScoreList));

@@ -5,6 +5,7 @@
 #include "ui/main_window.h"
 #include "ui/options_dialog.h"
 
+#include "gui_support.h"
 #include "test_support.h"
 
 #include <QApplication>
@@ -24,36 +25,6 @@
 namespace {
 
 const QByteArray kMark = "\xEF\xBB\xBF\r\n"; // byte-order mark and the empty line after it
-
-using Step = std::function<void()>;
-
-void closeBox(int window) {
-    tk::windowWidget(window)->close();
-}
-
-// Runs `body` (a loop of the game) while the idle hook plays the steps, one
-// each time the loop waits; an empty event after each step brings the loop
-// back once it has handled what the step did. Steps running out is a failure:
-// the dialog is then asked to close, so that its loop does not wait for ever.
-void playSteps(const std::vector<Step>& steps, const std::function<void()>& body) {
-    std::size_t next = 0;
-    tk::setIdleHook([&] {
-        // Let Qt lay out and paint what the last step changed, as it would
-        // while a person looks at the window.
-        QCoreApplication::processEvents();
-        if (next < steps.size()) {
-            steps[next++]();
-        } else {
-            ADD_FAILURE() << "the dialog outlived its steps";
-            tk::postEvent(
-                {tk::EventKind::CloseRequest, Window::Options, -1, -1, tk::ClickKind::None});
-        }
-        tk::postEvent({});
-    });
-    body();
-    tk::setIdleHook({});
-    EXPECT_EQ(next, steps.size()) << "the dialog closed before its last step";
-}
 
 void runDialog(const std::vector<Step>& steps) {
     playSteps(steps, runOptionsDialog);
