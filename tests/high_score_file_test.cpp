@@ -261,7 +261,8 @@ TEST_F(HighScoreFileTest, LongLinesKeepTheirEnds) {
     // A CR LF split at any likely read-buffer boundary still ends one line.
     std::vector<int> lengths{10'000'000};
     for (const int block : {4096, 16384, 65536, 131072})
-        lengths.insert(lengths.end(), {block - 2, block - 1, block, block + 1});
+        for (int offset = -2; offset <= 1; ++offset)
+            lengths.push_back(block + offset);
     for (const int length : lengths) {
         const HighScoreTable expected = tableOf({{QString(length - 3, u'a'), 12}, {QString(), 1}});
         EXPECT_EQ(loadFrom(QByteArray(length - 3, 'C') + "#'(\r\n#'\r\n"), expected) << length;
@@ -347,12 +348,10 @@ TEST_F(HighScoreFileTest, FailedSaveLeavesTheOldFile) {
 
 TEST_F(HighScoreFileTest, SaveIntoAReadOnlyDirectoryLeavesTheOldFile) {
     writeBytes(fileName, abcFile);
+    // A directory without write permission is left alone, even by root.
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-    const bool writable = QFile(QStringLiteral("probe")).open(QIODevice::WriteOnly);
     const bool saved = saveHighScores(fileName, tableOf({{QStringLiteral("x"), 99}}));
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    if (writable)
-        GTEST_SKIP() << "directory permissions do not bind this user";
     EXPECT_FALSE(saved);
     EXPECT_EQ(readBytes(fileName), abcFile);
 }
