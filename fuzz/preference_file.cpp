@@ -23,7 +23,7 @@ const QStringList kKeys = {QStringLiteral("lang"),   QStringLiteral("delay"),
                            QStringLiteral("sound"),  QStringLiteral("strongerCPU"),
                            QStringLiteral("hands0"), QStringLiteral("Gr\u00f6\u00dfe")};
 
-// Values written; an empty slot takes the input's last line instead.
+// Values written; the null slot takes the input's last line instead.
 const QStringList kValues = {QStringLiteral("J\u00e4ger"),
                              QString(),
                              QStringLiteral("\u0418\u0433\u0440\u0430 \U0001F3B2"),

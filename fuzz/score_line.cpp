@@ -12,11 +12,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace {
 
 const QString kFileName = QString::fromLatin1(kHighScoreFileName);
 constexpr char16_t kSeparator = u'#';
+// How far the scramble lowers the name and the points part of a line.
+constexpr int kNameShift = 30;
+constexpr int kPointsShift = 10;
 
 bool hasSeparator(const HighScoreEntry& entry) {
     return entry.name.contains(kSeparator);
@@ -52,9 +56,9 @@ bool shiftIsUndone(const QString& text, int nameDelta, int pointsDelta) {
 }
 
 void checkScramble(const QString& text) {
-    if (shiftIsUndone(text, -30, -10))
+    if (shiftIsUndone(text, -kNameShift, -kPointsShift))
         FUZZ_CHECK(decodeScoreLine(encodeScoreLine(text)) == withSeparator(text));
-    if (shiftIsUndone(text, 30, 10))
+    if (shiftIsUndone(text, kNameShift, kPointsShift))
         FUZZ_CHECK(encodeScoreLine(decodeScoreLine(text)) == withSeparator(text));
 }
 

@@ -1,13 +1,13 @@
 #include "store/high_score_file.h"
 
 #include "store/file_save.h"
+#include "store/utf8.h"
 #include "toolkit/to_integer.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
-#include <QStringDecoder>
 #include <QStringView>
 #include <algorithm>
 #include <limits>
@@ -142,13 +142,6 @@ HighScoreEntry entryFromEscapedLine(QStringView stored) {
 
 // ---- The file -----------------------------------------------------------
 
-// UTF-8 as written: a U+FEFF at the start of a line is a name's character.
-QString decodeUtf8(QByteArrayView bytes) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
-                                                     QStringDecoder::Flag::ConvertInitialBom);
-    return decoder(bytes);
-}
-
 bool isLineEnd(char byte) {
     return byte == '\r' || byte == '\n' || byte == '\0';
 }
@@ -158,7 +151,7 @@ bool readsBackAs(const QString& line, const HighScoreEntry& entry) {
     const bool oneLine = std::none_of(line.begin(), line.end(), [](QChar unit) {
         return unit.unicode() < 0x80 && isLineEnd(static_cast<char>(unit.unicode()));
     });
-    return oneLine && decodeUtf8(line.toUtf8()) == line && entryFromLine(line) == entry;
+    return oneLine && decodeUtf8KeepingMark(line.toUtf8()) == line && entryFromLine(line) == entry;
 }
 
 // The first `count` lines of the device, without their ends. A line ends at
@@ -250,7 +243,7 @@ HighScoreTable loadHighScores(const QString& fileName) {
         lines = readFirstLines(file, kHighScoreEntries);
     HighScoreTable table;
     for (qsizetype i = 0; i < kHighScoreEntries; ++i)
-        table[i] = entryFromLine(i < lines.size() ? decodeUtf8(lines[i]) : QString());
+        table[i] = entryFromLine(i < lines.size() ? decodeUtf8KeepingMark(lines[i]) : QString());
     return table;
 }
 

@@ -1,12 +1,12 @@
 #include "store/preference_file.h"
 
 #include "store/file_save.h"
+#include "store/utf8.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 
 #include <algorithm>
 #include <optional>
@@ -126,13 +126,6 @@ QByteArray serialize(const PreferenceFile& file) {
     return text;
 }
 
-// QString::fromUtf8 drops a leading U+FEFF; in a value it is a character of the text.
-QString valueText(QByteArrayView bytes) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
-                                                     QStringDecoder::Flag::ConvertInitialBom);
-    return decoder(bytes);
-}
-
 char asciiLower(char c) {
     return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 }
@@ -182,7 +175,7 @@ QString readPreference(const QString& key, const QString& defaultValue) {
     const auto found = findKey(current->entries, key.toUtf8());
     if (found == current->entries.end())
         return defaultValue;
-    return valueText(dropTrailingBlanks(skipLeadingBlanks(found->value)));
+    return decodeUtf8KeepingMark(dropTrailingBlanks(skipLeadingBlanks(found->value)));
 }
 
 void writePreference(const QString& key, const QString& value) {
