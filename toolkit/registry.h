@@ -27,13 +27,21 @@ class GameWindow : public QMainWindow {
     GameWindow(int number, QWidget* parent = nullptr);
     int number() const { return number_; }
     QWidget* clientArea() const { return centralWidget(); }
+    // A centred window of fixed size stays centred when a menu bar added
+    // after it was shown makes it taller.
+    void keepCentred() { keepCentred_ = true; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     int number_;
+    bool keepCentred_ = false;
 };
+
+// Moves a top-level window to the middle of the primary screen.
+void centreOnScreen(QWidget* window);
 
 enum class GadgetKind { PushButton, ToggleButton, ImageButton, Label, CheckBox, SpinBox, ListView };
 

@@ -15,6 +15,12 @@ Registry& registry() {
 
 GameWindow::GameWindow(int number, QWidget* parent) : QMainWindow(parent), number_(number) {}
 
+void GameWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (keepCentred_)
+        centreOnScreen(this);
+}
+
 void GameWindow::closeEvent(QCloseEvent* event) {
     // The game closes its windows itself; the close box only queues a request,
     // and a disabled window gives no events at all.
@@ -39,6 +45,8 @@ Qt::WindowFlags flagsFor(unsigned style) {
     return flags;
 }
 
+} // namespace
+
 void centreOnScreen(QWidget* window) {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen)
@@ -47,6 +55,8 @@ void centreOnScreen(QWidget* window) {
     const QSize size = window->frameGeometry().size();
     window->move(available.center() - QPoint(size.width() / 2, size.height() / 2));
 }
+
+namespace {
 
 GameWindow* windowOf(int number) {
     auto& windows = registry().windows;
@@ -95,8 +105,11 @@ bool openWindow(int number, int x, int y, int width, int height, const QString& 
     registry().windows[number] = window;
     registry().openOrder.push_back(number);
     window->show();
-    if (style & Centred)
+    if (style & Centred) {
         centreOnScreen(window);
+        if (!(style & SizingBorder))
+            window->keepCentred();
+    }
     return true;
 }
 
