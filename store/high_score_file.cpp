@@ -19,7 +19,6 @@ namespace {
 constexpr char16_t kSeparator = u'#';
 constexpr int kNameShift = 30;
 constexpr int kPointsShift = 10;
-constexpr QStringView kComputerName = u"Computer";
 const QString kLineEnd = QStringLiteral("\r\n");
 constexpr qint64 kReadChunk = 64 * 1024;
 
@@ -254,7 +253,7 @@ bool saveHighScores(const QString& fileName, const HighScoreTable& table) {
 void recordResults(HighScoreTable& table,
                    const std::vector<std::pair<QString, int>>& playerTotals) {
     for (const auto& [name, total] : playerTotals) {
-        if (name == kComputerName)
+        if (name == QStringView(kComputerName))
             continue;
         // min_element finds the first of several equal lowest entries.
         const auto lowest = std::min_element(table.begin(), table.end(), lowerPoints);

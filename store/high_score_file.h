@@ -14,6 +14,9 @@ struct HighScoreEntry {
 };
 
 inline constexpr int kHighScoreEntries = 10;
+
+// The computer player's name; results under exactly this name are never recorded.
+inline constexpr char16_t kComputerName[] = u"Computer";
 using HighScoreTable = std::array<HighScoreEntry, kHighScoreEntries>;
 
 // The file in the working directory that keeps the table from run to run.

@@ -1,6 +1,7 @@
 #include "ui/setup_dialog.h"
 
 #include "core/game_state.h"
+#include "store/high_score_file.h"
 #include "toolkit/to_integer.h"
 #include "toolkit/toolkit.h"
 #include "ui/ids.h"
@@ -9,7 +10,6 @@
 namespace {
 
 constexpr int kMinPlayers = 2;
-const QString kComputerName = QStringLiteral("Computer");
 
 struct SetupTexts {
     QString enterName;
@@ -48,8 +48,8 @@ void setUpPeople(const SetupTexts& texts) {
     GameState& state = game();
     state.vsComputer = 0;
     while (state.playerCount < kMinPlayers || state.playerCount > kMaxPlayers)
-        state.playerCount =
-            toInteger(tk::inputBox(QStringLiteral("PvP mode"), texts.enterNrP, QStringLiteral("2")));
+        state.playerCount = toInteger(
+            tk::inputBox(QStringLiteral("PvP mode"), texts.enterNrP, QStringLiteral("2")));
     for (int player = 1; player <= state.playerCount; ++player)
         state.playerNames[player] = askName(texts.enterName, player);
 }
@@ -59,7 +59,7 @@ void setUpAgainstComputer(const SetupTexts& texts) {
     state.vsComputer = 1;
     state.playerCount = 2;
     state.playerNames[1] = askName(texts.enterName, 1);
-    state.playerNames[2] = kComputerName;
+    state.playerNames[2] = QString::fromUtf16(kComputerName);
 }
 
 } // namespace
