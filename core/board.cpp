@@ -13,7 +13,9 @@ QString readHand() {
     return hand;
 }
 
-int classifyHand() { return classifyHand(readHand()); }
+int classifyHand() {
+    return classifyHand(readHand());
+}
 
 void rollDice() {
     for (int die = Gadget::FirstDie; die <= Gadget::LastDie; ++die)
@@ -40,8 +42,7 @@ int cellValue(int row, int column) {
 
 void enterScore(int row, int column, int value) {
     tk::setCellText(Gadget::ScoreSheet, row, column, QString::number(value));
-    tk::setCellColour(Gadget::ScoreSheet, row, tk::ColourTarget::Background, kFilledColour,
-                      column);
+    tk::setCellColour(Gadget::ScoreSheet, row, tk::ColourTarget::Background, kFilledColour, column);
 }
 
 void markFilledCells(int column) {

@@ -10,7 +10,9 @@
 
 namespace {
 
-bool writeToComputerColumn(int row, int value) { return computerWrite(row, value) == 1; }
+bool writeToComputerColumn(int row, int value) {
+    return computerWrite(row, value) == 1;
+}
 
 // The stronger computer shows an example of its improved hand instead of
 // the faces it rolled.
@@ -21,10 +23,9 @@ void showOnDice(const QString& example) {
 }
 
 void showHandName(int code) {
-    const QString key = QStringLiteral("hands%1").arg(code);
     const LanguageTexts texts;
     tk::setGadgetText(Gadget::HandNameLabel,
-                      texts.text(key.toLatin1().constData(), game().handNameDefaults[code]));
+                      texts.text(handNameKey(code), game().handNameDefaults[code]));
 }
 
 // One roll, its display and its entry; false when the roll gave nothing

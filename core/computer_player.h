@@ -13,4 +13,3 @@ void computerTurn();
 // Enters the value into the computer's column when that cell is free:
 // 1 when written, 0 when the cell was taken.
 int computerWrite(int row, int value);
-

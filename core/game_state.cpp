@@ -11,9 +11,13 @@ GameState& instance() {
 
 } // namespace
 
-GameState& game() { return instance(); }
+GameState& game() {
+    return instance();
+}
 
-void resetGameState() { instance() = GameState{}; }
+void resetGameState() {
+    instance() = GameState{};
+}
 
 void fillFixedTables() {
     GameState& state = instance();

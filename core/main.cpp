@@ -1,3 +1,5 @@
 #include "core/startup.h"
 
-int main() { return runQuintara(); }
+int main() {
+    return runQuintara();
+}

@@ -78,6 +78,12 @@ inline constexpr std::array<SheetRow, kSheetRows> kSheetRowTable = {{
     {"Total", "Total", RowKind::Total, -1, 0, 0},
 }};
 
+// Key of a hand code's name in the language files (and of its fallback in
+// settings.ini): "hands" and the code in decimal.
+inline QString handNameKey(int code) {
+    return QStringLiteral("hands%1").arg(code);
+}
+
 // Score-sheet row of the face category for face-table index 0..5.
 constexpr int faceRow(int face) {
     return 5 - face;

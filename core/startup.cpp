@@ -1,6 +1,7 @@
 #include "core/startup.h"
 
 #include "core/game_state.h"
+#include "core/rules.h"
 #include "core/turn_flow.h"
 #include "store/high_score_file.h"
 #include "store/preference_file.h"
@@ -28,7 +29,7 @@ void readSettings() {
     state.sound = readNumber("sound");
     state.langFile = state.lang + QStringLiteral(".lang");
     for (int code = 0; code < kHandCodeCount; ++code)
-        state.handNameDefaults[code] = readPreference(QStringLiteral("hands%1").arg(code), {});
+        state.handNameDefaults[code] = readPreference(handNameKey(code), {});
     closePreferenceFile();
 }
 

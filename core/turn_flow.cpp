@@ -28,10 +28,6 @@ struct Turn {
     int rollsThisTurn = 0;
 };
 
-QString handNameKey(int code) {
-    return QStringLiteral("hands%1").arg(code);
-}
-
 void roll(Turn& turn) {
     if (game().sound == 0)
         tk::playSound(Resource::RollSound);
@@ -40,8 +36,7 @@ void roll(Turn& turn) {
     ++turn.rollsThisTurn;
     if (turn.rollsThisTurn < kRollsPerTurn)
         return;
-    tk::setGadgetText(Gadget::HandNameLabel,
-                      lang(handNameKey(classifyHand()).toLatin1().constData()));
+    tk::setGadgetText(Gadget::HandNameLabel, lang(handNameKey(classifyHand())));
     tk::disableGadget(Gadget::RollButton, true);
     tk::disableGadget(Gadget::ScoreSheet, false);
     tk::disableGadget(Gadget::HoldAllButton, true);

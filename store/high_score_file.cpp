@@ -78,22 +78,12 @@ bool needsEscape(QChar nameUnit) {
            lowered == u'\r' || lowered == kSeparator || QChar::isSurrogate(lowered);
 }
 
-int hexDigitValue(char16_t digit) {
-    if (digit >= u'0' && digit <= u'9')
-        return digit - u'0';
-    if (digit >= u'a' && digit <= u'f')
-        return digit - u'a' + 10;
-    if (digit >= u'A' && digit <= u'F')
-        return digit - u'A' + 10;
-    return -1;
-}
-
 std::optional<char16_t> hexUnit(QStringView digits) {
     if (digits.size() != kEscapeDigits)
         return std::nullopt;
     char16_t code = 0;
     for (const QChar digit : digits) {
-        const int value = hexDigitValue(digit.unicode());
+        const int value = digitValue(digit, 16);
         if (value < 0)
             return std::nullopt;
         code = static_cast<char16_t>(code * 16 + value);

@@ -2,9 +2,6 @@
 
 #include <cstdint>
 
-namespace {
-
-// Value of a digit in the given base, or -1 when the character is none.
 int digitValue(QChar c, int base) {
     int value = -1;
     if (c >= u'0' && c <= u'9')
@@ -15,8 +12,6 @@ int digitValue(QChar c, int base) {
         value = c.unicode() - u'A' + 10;
     return value < base ? value : -1;
 }
-
-} // namespace
 
 int toInteger(const QString& text) {
     qsizetype i = 0;

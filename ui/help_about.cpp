@@ -7,7 +7,9 @@
 #define QUINTARA_VERSION "0"
 #endif
 
-void showHelp() { tk::openDocument(QStringLiteral("quintara.chm")); }
+void showHelp() {
+    tk::openDocument(QStringLiteral("quintara.chm"));
+}
 
 QString aboutText() {
     return QStringLiteral("Quintara\nVersion " QUINTARA_VERSION

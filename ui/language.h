@@ -6,7 +6,7 @@
 // reads its texts and closes it again; nothing is cached, so a file changed
 // while the game runs takes effect at the next occasion.
 class LanguageTexts {
-public:
+  public:
     // Opens the game's current language file as the current preference file.
     LanguageTexts();
     // Closes it again.
@@ -15,8 +15,9 @@ public:
     LanguageTexts& operator=(const LanguageTexts&) = delete;
 
     // The text under `key`, or `defaultValue` when the file or key is missing.
+    QString text(const QString& key, const QString& defaultValue = QString()) const;
     QString text(const char* key, const QString& defaultValue = QString()) const;
 };
 
 // One text read on its own: open, read, close.
-QString lang(const char* key, const QString& defaultValue = QString());
+QString lang(const QString& key, const QString& defaultValue = QString());

@@ -51,10 +51,10 @@ void createScoreSheet(const LanguageTexts& texts) {
     for (const SheetRow& row : kSheetRowTable)
         tk::addRow(Gadget::ScoreSheet,
                    texts.text(row.key, QString::fromLatin1(row.label)) + QStringLiteral("\n\n"));
-    tk::setCellColour(Gadget::ScoreSheet, kTotalRow, tk::ColourTarget::Background,
-                      kHighlightColour, -1);
-    tk::setCellColour(Gadget::ScoreSheet, kBonusRow, tk::ColourTarget::Background,
-                      kHighlightColour, -1);
+    tk::setCellColour(Gadget::ScoreSheet, kTotalRow, tk::ColourTarget::Background, kHighlightColour,
+                      -1);
+    tk::setCellColour(Gadget::ScoreSheet, kBonusRow, tk::ColourTarget::Background, kHighlightColour,
+                      -1);
 }
 
 void createDice() {
@@ -70,7 +70,8 @@ void buildMainWindow() {
     {
         const LanguageTexts texts;
         tk::openWindow(Window::Main, 0, 0, kClientWidth, kClientHeight,
-                       texts.text("Title", kDefaultTitle), tk::CloseBox | tk::MinimiseBox | tk::Centred);
+                       texts.text("Title", kDefaultTitle),
+                       tk::CloseBox | tk::MinimiseBox | tk::Centred);
         createMenus(texts);
         tk::loadFont(Resource::DiceFont, QStringLiteral("Arial"), 16);
         createScoreSheet(texts);
