@@ -3,7 +3,7 @@
 // pixel (comparing reads every pixel, so AddressSanitizer sees a buffer
 // shorter than the picture).
 
-#include "fuzz/fuzz_support.h"
+#include "fuzz_support.h"
 #include "toolkit/jpeg_loader.h"
 
 #include <cstddef>

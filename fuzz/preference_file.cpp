@@ -3,7 +3,7 @@
 // the rewrite, and every other key must keep the value it had.
 
 #include "store/preference_file.h"
-#include "fuzz/fuzz_support.h"
+#include "fuzz_support.h"
 #include "store/settings.h"
 
 #include <QStringDecoder>

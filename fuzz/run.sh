@@ -17,7 +17,7 @@ targets=(preference_file score_line to_integer jpeg)
 [ $# -gt 0 ] && targets=("$@")
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang-14 \
-    -DCMAKE_CXX_COMPILER=clang++-14 -DQUINTARA_FUZZ=ON -DQUINTARA_TESTS=OFF \
+    -DCMAKE_CXX_COMPILER=clang++-14 -DQUINTARA_FUZZ=ON -DBUILD_TESTING=OFF \
     -DQUINTARA_WERROR=ON >/dev/null
 cmake --build "$build" -j"$(nproc)" --target quintara_fuzz_targets >"$build/build.log" 2>&1 ||
     { cat "$build/build.log" >&2 && exit 1; }

@@ -3,7 +3,7 @@
 // highscores.dat. Every entry whose name holds no "#" (names never do) must
 // come back unchanged through its stored line and through the file.
 
-#include "fuzz/fuzz_support.h"
+#include "fuzz_support.h"
 #include "store/high_score_file.h"
 
 #include <QStringView>

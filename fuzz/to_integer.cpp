@@ -1,8 +1,8 @@
 // toInteger takes any text. Decimal texts must give what a plain 64-bit
 // reading gives once wrapped to 32 bits.
 
-#include "toolkit/to_integer.h"
-#include "fuzz/fuzz_support.h"
+#include "text/to_integer.h"
+#include "fuzz_support.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 
 #include "store/file_save.h"
 #include "store/utf8.h"
-#include "toolkit/to_integer.h"
+#include "text/to_integer.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "core/computer_rules.h"
-#include "core/random.h"
+#include "rules/computer_rules.h"
+#include "rules/random.h"
 
 #include <gtest/gtest.h>
 

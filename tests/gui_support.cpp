@@ -1,11 +1,14 @@
 #include "gui_support.h"
 
 #include "toolkit/toolkit.h"
-#include "ui/ids.h"
 
 #include <QCoreApplication>
 #include <QWidget>
 #include <gtest/gtest.h>
+
+namespace {
+constexpr int kHighestWindow = 9;
+}
 
 void playSteps(const std::vector<Step>& steps, const std::function<void()>& body) {
     std::size_t next = 0;
@@ -17,8 +20,12 @@ void playSteps(const std::vector<Step>& steps, const std::function<void()>& body
             steps[next++]();
         } else {
             ADD_FAILURE() << "a window outlived the steps";
-            for (int window : {Window::HighScores, Window::Options, Window::Main})
-                tk::postEvent({tk::EventKind::CloseRequest, window, -1, -1, tk::ClickKind::None});
+            // The game's windows are numbered from the main window up; the
+            // highest one open runs the innermost loop.
+            for (int window = kHighestWindow; window >= 0; --window)
+                if (tk::windowWidget(window))
+                    tk::postEvent(
+                        {tk::EventKind::CloseRequest, window, -1, -1, tk::ClickKind::None});
         }
         tk::postEvent({});
     });

@@ -1,4 +1,4 @@
-#include "core/game_state.h"
+#include "rules/game_state.h"
 #include "test_support.h"
 #include "toolkit/toolkit.h"
 #include "ui/help_about.h"

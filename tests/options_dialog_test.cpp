@@ -1,4 +1,4 @@
-#include "core/game_state.h"
+#include "rules/game_state.h"
 #include "toolkit/spin_box.h"
 #include "toolkit/toolkit.h"
 #include "ui/ids.h"

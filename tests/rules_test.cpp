@@ -1,5 +1,5 @@
-#include "core/random.h"
-#include "core/rules.h"
+#include "rules/random.h"
+#include "rules/rules.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "core/game_state.h"
-#include "core/startup.h"
+#include "game/startup.h"
+#include "rules/game_state.h"
 #include "test_support.h"
 #include "toolkit/toolkit.h"
 #include "ui/ids.h"

@@ -9,7 +9,9 @@ ScopedWorkDir::ScopedWorkDir() : previous_(QDir::currentPath()) {
     QDir::setCurrent(dir_.path());
 }
 
-ScopedWorkDir::~ScopedWorkDir() { QDir::setCurrent(previous_); }
+ScopedWorkDir::~ScopedWorkDir() {
+    QDir::setCurrent(previous_);
+}
 
 void ScopedWorkDir::copyShippedData() const {
     const QDir data(QStringLiteral(QUINTARA_DATA_DIR));

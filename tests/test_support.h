@@ -7,7 +7,7 @@
 // Runs a test inside a fresh empty directory and returns to the previous
 // working directory afterwards; the game reads and writes only there.
 class ScopedWorkDir {
-public:
+  public:
     ScopedWorkDir();
     ~ScopedWorkDir();
     ScopedWorkDir(const ScopedWorkDir&) = delete;
@@ -17,7 +17,7 @@ public:
     // Copies the shipped data files (language files, pictures, sound) here.
     void copyShippedData() const;
 
-private:
+  private:
     QTemporaryDir dir_;
     QString previous_;
 };

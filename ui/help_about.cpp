@@ -1,5 +1,6 @@
 #include "ui/help_about.h"
 
+#include "rules/game_state.h"
 #include "toolkit/toolkit.h"
 #include "ui/language.h"
 
@@ -35,7 +36,7 @@ QString withoutMnemonic(const QString& text) {
 } // namespace
 
 void showAbout() {
-    const LanguageTexts texts;
+    const LanguageTexts texts(game().langFile);
     tk::ownerlessMessageBox(withoutMnemonic(texts.text("MenuAbout")) + QStringLiteral(" Quintara"),
                             aboutText());
 }

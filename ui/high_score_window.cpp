@@ -1,6 +1,6 @@
 #include "ui/high_score_window.h"
 
-#include "core/game_state.h"
+#include "rules/game_state.h"
 #include "store/high_score_file.h"
 #include "toolkit/toolkit.h"
 #include "ui/ids.h"

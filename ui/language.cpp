@@ -1,10 +1,10 @@
 #include "ui/language.h"
 
-#include "core/game_state.h"
+#include "rules/game_state.h"
 #include "store/preference_file.h"
 
-LanguageTexts::LanguageTexts() {
-    openPreferenceFile(game().langFile);
+LanguageTexts::LanguageTexts(const QString& file) {
+    openPreferenceFile(file);
 }
 
 LanguageTexts::~LanguageTexts() {
@@ -20,5 +20,5 @@ QString LanguageTexts::text(const char* key, const QString& defaultValue) const 
 }
 
 QString lang(const QString& key, const QString& defaultValue) {
-    return LanguageTexts().text(key, defaultValue);
+    return LanguageTexts(game().langFile).text(key, defaultValue);
 }

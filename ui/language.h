@@ -7,8 +7,8 @@
 // while the game runs takes effect at the next occasion.
 class LanguageTexts {
   public:
-    // Opens the game's current language file as the current preference file.
-    LanguageTexts();
+    // Opens `file` as the current preference file.
+    explicit LanguageTexts(const QString& file);
     // Closes it again.
     ~LanguageTexts();
     LanguageTexts(const LanguageTexts&) = delete;
@@ -19,5 +19,5 @@ class LanguageTexts {
     QString text(const char* key, const QString& defaultValue = QString()) const;
 };
 
-// One text read on its own: open, read, close.
+// One text of the game's current language file read on its own: open, read, close.
 QString lang(const QString& key, const QString& defaultValue = QString());

@@ -1,7 +1,7 @@
 #include "ui/main_window.h"
 
-#include "core/game_state.h"
-#include "core/rules.h"
+#include "rules/game_state.h"
+#include "rules/rules.h"
 #include "store/preference_file.h"
 #include "store/settings.h"
 #include "toolkit/toolkit.h"
@@ -68,7 +68,7 @@ void createDice() {
 void buildMainWindow() {
     tk::loadSound(Resource::RollSound, QStringLiteral("dice.wav"));
     {
-        const LanguageTexts texts;
+        const LanguageTexts texts(game().langFile);
         tk::openWindow(Window::Main, 0, 0, kClientWidth, kClientHeight,
                        texts.text("Title", kDefaultTitle),
                        tk::CloseBox | tk::MinimiseBox | tk::Centred);
@@ -96,7 +96,7 @@ void switchLanguage(int itemId) {
     GameState& state = game();
     state.langFile = state.langFiles[itemId - Menu::FirstLanguage];
     {
-        const LanguageTexts texts;
+        const LanguageTexts texts(game().langFile);
         tk::hideMenu(Menu::Bar, true);
         tk::setMenuTitleText(Menu::Bar, 0, texts.text("MenuTitleGame"));
         tk::setMenuItemText(Menu::Bar, Menu::NewGame, texts.text("MenuNewGame"));

@@ -1,9 +1,5 @@
 #pragma once
 
-// Colours of the score sheet, 0xBBGGRR.
-inline constexpr int kFilledColour = 0x3366FF;    // an entered cell
-inline constexpr int kHighlightColour = 0xFFFF66; // the bonus and total rows
-
 // Builds the main window with its menus, score sheet, dice, buttons and
 // labels in their initial states, and loads the roll sound.
 void buildMainWindow();

@@ -1,6 +1,6 @@
 #include "ui/options_dialog.h"
 
-#include "core/game_state.h"
+#include "rules/game_state.h"
 #include "store/preference_file.h"
 #include "store/settings.h"
 #include "toolkit/toolkit.h"
@@ -14,7 +14,7 @@ constexpr int kMaxDelaySeconds = 5;
 
 void createGadgets() {
     const GameState& state = game();
-    const LanguageTexts texts;
+    const LanguageTexts texts(game().langFile);
     const int seconds = state.delay / kMillisecondsPerSecond;
     tk::textLabel(tk::kNoNumber, 5, 20, 165, 20, texts.text("ShowCPUhand"));
     tk::spinBox(Gadget::DelaySpin, 170, 15, 30, 20, 0, kMaxDelaySeconds);

@@ -1,8 +1,8 @@
 #include "ui/setup_dialog.h"
 
-#include "core/game_state.h"
+#include "rules/game_state.h"
 #include "store/high_score_file.h"
-#include "toolkit/to_integer.h"
+#include "text/to_integer.h"
 #include "toolkit/toolkit.h"
 #include "ui/ids.h"
 #include "ui/language.h"
@@ -18,7 +18,7 @@ struct SetupTexts {
 };
 
 SetupTexts readSetupTexts() {
-    const LanguageTexts texts;
+    const LanguageTexts texts(game().langFile);
     SetupTexts result;
     result.enterName = texts.text("enterName");
     result.enterNrP = texts.text("enterNrP");

@@ -1,6 +1,6 @@
-#include "core/computer_rules.h"
+#include "rules/computer_rules.h"
 
-#include "core/random.h"
+#include "rules/random.h"
 
 namespace {
 

@@ -1,10 +1,9 @@
-#include "core/board.h"
+#include "game/board.h"
 
-#include "core/rules.h"
-#include "toolkit/to_integer.h"
+#include "rules/rules.h"
+#include "text/to_integer.h"
 #include "toolkit/toolkit.h"
 #include "ui/ids.h"
-#include "ui/main_window.h"
 
 QString readHand() {
     QString hand;

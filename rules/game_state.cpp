@@ -1,6 +1,6 @@
-#include "core/game_state.h"
+#include "rules/game_state.h"
 
-#include "core/rules.h"
+#include "rules/rules.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "core/turn_flow.h"
+#include "game/turn_flow.h"
 
-#include "core/board.h"
-#include "core/computer_player.h"
-#include "core/game_state.h"
-#include "core/rules.h"
+#include "game/board.h"
+#include "game/computer_player.h"
+#include "rules/game_state.h"
+#include "rules/rules.h"
 #include "store/high_score_file.h"
 #include "toolkit/toolkit.h"
 #include "ui/help_about.h"
@@ -72,7 +72,7 @@ void announceResult(const std::vector<int>& totals) {
             tie = false;
         }
     }
-    const LanguageTexts texts;
+    const LanguageTexts texts(game().langFile);
     const QString message =
         tie ? texts.text("tie") : game().playerNames[bestPlayer] + u' ' + texts.text("win");
     tk::messageBox(QString(), message, tk::Buttons::Ok);
@@ -144,7 +144,7 @@ void choose(Turn& turn) {
 }
 
 bool confirmNewGame() {
-    const LanguageTexts texts;
+    const LanguageTexts texts(game().langFile);
     const QString question = texts.text("NewGameDesc");
     const QString title = texts.text("NewGame");
     return tk::messageBox(title, question, tk::Buttons::YesNo) == tk::Answer::Yes;

@@ -1,4 +1,4 @@
-#include "toolkit/to_integer.h"
+#include "text/to_integer.h"
 
 #include <cstdint>
 

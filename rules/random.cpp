@@ -1,4 +1,4 @@
-#include "core/random.h"
+#include "rules/random.h"
 
 #include <QDateTime>
 #include <algorithm>

@@ -1,9 +1,9 @@
-#include "core/computer_player.h"
+#include "game/computer_player.h"
 
-#include "core/board.h"
-#include "core/computer_rules.h"
-#include "core/game_state.h"
-#include "core/rules.h"
+#include "game/board.h"
+#include "rules/computer_rules.h"
+#include "rules/game_state.h"
+#include "rules/rules.h"
 #include "toolkit/toolkit.h"
 #include "ui/ids.h"
 #include "ui/language.h"
@@ -23,7 +23,7 @@ void showOnDice(const QString& example) {
 }
 
 void showHandName(int code) {
-    const LanguageTexts texts;
+    const LanguageTexts texts(game().langFile);
     tk::setGadgetText(Gadget::HandNameLabel,
                       texts.text(handNameKey(code), game().handNameDefaults[code]));
 }

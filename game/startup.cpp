@@ -1,12 +1,12 @@
-#include "core/startup.h"
+#include "game/startup.h"
 
-#include "core/game_state.h"
-#include "core/rules.h"
-#include "core/turn_flow.h"
+#include "game/turn_flow.h"
+#include "rules/game_state.h"
+#include "rules/rules.h"
 #include "store/high_score_file.h"
 #include "store/preference_file.h"
 #include "store/settings.h"
-#include "toolkit/to_integer.h"
+#include "text/to_integer.h"
 #include "toolkit/toolkit.h"
 #include "ui/setup_dialog.h"
 

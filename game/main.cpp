@@ -1,4 +1,4 @@
-#include "core/startup.h"
+#include "game/startup.h"
 
 int main() {
     return runQuintara();

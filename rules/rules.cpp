@@ -1,6 +1,6 @@
-#include "core/rules.h"
+#include "rules/rules.h"
 
-#include "core/random.h"
+#include "rules/random.h"
 
 #include <numeric>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/rules.h"
+#include "rules/rules.h"
 
 #include <QString>
 #include <array>

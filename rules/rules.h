@@ -23,6 +23,11 @@ inline constexpr std::array<std::array<const char*, 6>, 8> kExampleHands = {{
     {"A10QAJ", "KK10QA", "K10QQJ", "9J10JQ", "Q10JKK", ""},
 }};
 
+// Colours of the score sheet, 0xBBGGRR: a cell has the filled colour once a
+// score is entered in it; the bonus and total rows have the highlight colour.
+inline constexpr int kFilledColour = 0x3366FF;
+inline constexpr int kHighlightColour = 0xFFFF66;
+
 // Hand codes.
 enum HandCode : int {
     HandNothing = 0,
