@@ -4,6 +4,7 @@
 #include "test_support.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QBuffer>
 #include <QDataStream>
@@ -19,6 +20,8 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <ostream>
 #include <vector>
@@ -94,6 +97,22 @@ QImage twoColourPicture() {
     image.fill(Qt::red);
     QPainter(&image).fillRect(32, 0, 32, 32, Qt::blue);
     return image;
+}
+
+// Relative luminance of a colour as the contrast guidelines define it:
+// 0 for black, 1 for white.
+double luminance(const QColor& colour) {
+    const auto linear = [](double c) {
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+           0.0722 * linear(colour.blueF());
+}
+
+// Contrast ratio of two colours, 1 (equal) to 21 (black on white).
+double contrast(const QColor& a, const QColor& b) {
+    const auto [dark, light] = std::minmax(luminance(a), luminance(b));
+    return (light + 0.05) / (dark + 0.05);
 }
 
 // A tenth of a second of 8-bit mono silence at 8 kHz, as a WAV file.
@@ -214,6 +233,39 @@ TEST_F(ListViewTest, OtherClicksAreNotLeftClicks) {
     EXPECT_NE(right[0].click, tk::ClickKind::LeftClick);
 }
 
+// A placeholder, a frame, a tooltip and a description are drawn or told, but
+// the cell's text and colours stay what the program set; the placeholder
+// shows only while the cell has no text.
+TEST_F(ListViewTest, CellExtrasAreShownButAreNeitherTextNorColour) {
+    const QRect cell = table()->visualRect(table()->model()->index(1, 1));
+    const auto picture = [&] { return table()->viewport()->grab(cell).toImage(); };
+    const QImage blank = picture();
+    tk::setCellPlaceholder(kList, 1, 1, QStringLiteral("4"));
+    tk::setCellToolTip(kList, 1, 1, QStringLiteral("Would score 4"));
+    tk::setCellDescription(kList, 1, 1, QStringLiteral("Would score 4"));
+    EXPECT_NE(picture(), blank) << "the placeholder is not drawn";
+    EXPECT_EQ(tk::cellText(kList, 1, 1), "");
+    EXPECT_EQ(tk::cellColour(kList, 1, tk::ColourTarget::Background, 1), tk::kNoColour);
+    EXPECT_EQ(tk::cellPlaceholder(kList, 1, 1), "4");
+    EXPECT_EQ(table()->item(1, 1)->toolTip(), "Would score 4");
+    QAccessibleInterface* access = QAccessible::queryAccessibleInterface(table());
+    ASSERT_TRUE(access && access->tableInterface());
+    EXPECT_EQ(access->tableInterface()->cellAt(1, 1)->text(QAccessible::Description),
+              "Would score 4");
+
+    tk::setCellText(kList, 1, 1, QStringLiteral("7"));
+    const QImage withPlaceholder = picture();
+    tk::setCellPlaceholder(kList, 1, 1, QString());
+    EXPECT_EQ(picture(), withPlaceholder) << "the placeholder is drawn over a text";
+
+    tk::setCellFrame(kList, 1, 1, 0x6E2319);
+    EXPECT_EQ(tk::cellFrame(kList, 1, 1), 0x6E2319);
+    EXPECT_EQ(picture().pixelColor(0, cell.height() / 2), QColor(0x19, 0x23, 0x6E));
+    tk::setCellFrame(kList, 1, 1, tk::kNoColour);
+    EXPECT_EQ(tk::cellFrame(kList, 1, 1), tk::kNoColour);
+    EXPECT_EQ(picture(), withPlaceholder);
+}
+
 // ---- spin box --------------------------------------------------------------
 
 class SpinBoxTest : public ToolkitTest {
@@ -307,6 +359,22 @@ TEST_F(ToolkitTest, ToggleButtonFlipsOnClickButNotOnSetState) {
     tk::setGadgetState(1, 0);
     EXPECT_EQ(tk::gadgetState(1), 0);
     EXPECT_EQ(takeEvents().size(), 3u);
+}
+
+// A held die must be told from a free one at a glance: faces of at least 3:1
+// contrast, and a frame that only the held face has.
+TEST_F(ToolkitTest, PressedToggleButtonStandsOutByContrastAndByAFrame) {
+    tk::toggleButton(1, 10, 10, 40, 40, QStringLiteral("K"));
+    QWidget* die = tk::gadgetWidget(1);
+    const QPoint face(8, 20);  // between the frame and the text
+    const QPoint frame(4, 20); // on the frame
+    const QImage released = die->grab().toImage();
+    tk::setGadgetState(1, 1);
+    const QImage held = die->grab().toImage();
+    EXPECT_GE(contrast(released.pixelColor(face), held.pixelColor(face)), 3.0);
+    EXPECT_GE(contrast(held.pixelColor(face), held.pixelColor(frame)), 3.0) << "held: no frame";
+    EXPECT_LT(contrast(released.pixelColor(face), released.pixelColor(frame)), 1.2)
+        << "released: a frame";
 }
 
 TEST_F(ToolkitTest, LabelShowsMarkupAsPlainCharacters) {

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -38,6 +39,21 @@ WrappingButton* makeButton(int number, bool toggle, int x, int y, int w, int h,
 
 Qt::ItemDataRole roleOf(ColourTarget target) {
     return target == ColourTarget::Background ? Qt::BackgroundRole : Qt::ForegroundRole;
+}
+
+QTableWidgetItem* cellItem(int number, int row, int column) {
+    ListView* list = listOf(number);
+    return list ? list->item(row, column) : nullptr;
+}
+
+// Sets one item role of a cell; an empty text or invalid value removes it.
+void setCellData(int number, int row, int column, int role, const QVariant& value) {
+    if (QTableWidgetItem* item = cellItem(number, row, column))
+        item->setData(role, value);
+}
+
+QVariant textOrNothing(const QString& text) {
+    return text.isEmpty() ? QVariant() : QVariant(text);
 }
 
 } // namespace
@@ -188,6 +204,47 @@ int cellColour(int number, int row, ColourTarget target, int column) {
     if (!value.isValid())
         return kNoColour;
     return bgrFromColour(value.value<QBrush>().color());
+}
+
+void setCellPlaceholder(int number, int row, int column, const QString& text) {
+    setCellData(number, row, column, ListView::PlaceholderRole, textOrNothing(text));
+}
+
+QString cellPlaceholder(int number, int row, int column) {
+    const QTableWidgetItem* item = cellItem(number, row, column);
+    return item ? item->data(ListView::PlaceholderRole).toString() : QString();
+}
+
+void setCellFrame(int number, int row, int column, int colour) {
+    setCellData(number, row, column, ListView::FrameRole,
+                colour == kNoColour ? QVariant() : QVariant(colourFromBgr(colour)));
+}
+
+int cellFrame(int number, int row, int column) {
+    const QTableWidgetItem* item = cellItem(number, row, column);
+    const QVariant colour = item ? item->data(ListView::FrameRole) : QVariant();
+    return colour.isValid() ? bgrFromColour(colour.value<QColor>()) : kNoColour;
+}
+
+void setCellToolTip(int number, int row, int column, const QString& text) {
+    setCellData(number, row, column, Qt::ToolTipRole, textOrNothing(text));
+}
+
+void setCellDescription(int number, int row, int column, const QString& text) {
+    setCellData(number, row, column, Qt::AccessibleDescriptionRole, textOrNothing(text));
+}
+
+void markColumnTitle(int number, int column) {
+    ListView* list = listOf(number);
+    if (!list)
+        return;
+    for (int c = 0; c < list->columnCount(); ++c) {
+        if (QTableWidgetItem* title = list->horizontalHeaderItem(c)) {
+            QFont font = list->horizontalHeader()->font();
+            font.setBold(c == column);
+            title->setFont(font);
+        }
+    }
 }
 
 // Each accessor asks what the widget is; buttons, check boxes and toggle

@@ -23,6 +23,43 @@ QStyleOptionButton buttonOption(const QAbstractButton& button) {
     return option;
 }
 
+// A pressed toggle button (a held die) must stand out from a released one
+// at a glance: its face is filled with a colour far from the released face
+// (well over 3:1 in contrast), and a frame inside its edge tells it apart
+// without relying on colour at all.
+constexpr int kHeldFrameWidth = 2;
+constexpr int kHeldFrameInset = 3;
+
+struct HeldColours {
+    QColor face;
+    QColor ink; // frame and text
+};
+
+// Dark on a light style, light on a dark one.
+HeldColours heldColours(const QPalette& palette) {
+    if (palette.color(QPalette::Button).lightnessF() > 0.5)
+        return {QColor(38, 72, 135), QColor(255, 255, 255)};
+    return {QColor(205, 225, 255), QColor(0, 0, 0)};
+}
+
+// Paints the face of a pressed toggle button and gives the colour its text
+// is to be drawn in.
+QColor paintHeldFace(QPainter& painter, const QAbstractButton& button) {
+    HeldColours colours = heldColours(button.palette());
+    if (!button.isEnabled()) {
+        colours.face.setAlphaF(0.5);
+        colours.ink.setAlphaF(0.5);
+    }
+    painter.fillRect(button.rect().adjusted(1, 1, -1, -1), colours.face);
+    painter.save();
+    painter.setPen(QPen(colours.ink, kHeldFrameWidth));
+    painter.setBrush(Qt::NoBrush);
+    const qreal edge = kHeldFrameInset + kHeldFrameWidth / 2.0;
+    painter.drawRect(QRectF(button.rect()).adjusted(edge, edge, -edge, -edge));
+    painter.restore();
+    return colours.ink;
+}
+
 } // namespace
 
 ImageButton::ImageButton(const QImage& image, QWidget* parent)
@@ -64,9 +101,12 @@ void WrappingButton::paintEvent(QPaintEvent*) {
     QStylePainter painter(this);
     const QStyleOptionButton option = buttonOption(*this);
     painter.drawControl(QStyle::CE_PushButtonBevel, option);
+    QPalette colours = palette();
+    if (isCheckable() && isChecked())
+        colours.setColor(QPalette::ButtonText, paintHeldFace(painter, *this));
     const QRect textArea = rect().adjusted(4, 2, -4, -2);
     painter.drawItemText(textArea, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic,
-                         palette(), isEnabled(), text(), QPalette::ButtonText);
+                         colours, isEnabled(), text(), QPalette::ButtonText);
 }
 
 } // namespace tk

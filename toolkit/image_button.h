@@ -21,7 +21,8 @@ class ImageButton : public QAbstractButton {
 };
 
 // A push or toggle button whose text wraps onto further lines when it does
-// not fit, keeping "&" as the keyboard mnemonic.
+// not fit, keeping "&" as the keyboard mnemonic. A pressed toggle button has
+// a face of a strongly different colour and a frame inside its edge.
 class WrappingButton : public QAbstractButton {
     Q_OBJECT
   public:

@@ -13,6 +13,7 @@ constexpr int kRowHeight = 15;
 constexpr int kHeaderHeight = 16;
 // Far more than any cell can show; the rest of a longer text is not drawn.
 constexpr qsizetype kMaxDrawnCharacters = 1024;
+constexpr int kFrameWidth = 2;
 
 // Draws a selected cell with its own background and a light tint on top, so
 // the colours of entered and highlighted cells stay visible when selected.
@@ -31,6 +32,7 @@ class TintedSelectionDelegate : public QStyledItemDelegate {
         // needs the tint again.
         if (selected && index.data(Qt::BackgroundRole).isValid())
             painter->fillRect(option.rect, option.palette.brush(QPalette::Highlight));
+        paintFrame(painter, option.rect, index);
     }
 
   protected:
@@ -41,6 +43,34 @@ class TintedSelectionDelegate : public QStyledItemDelegate {
         QStyledItemDelegate::initStyleOption(option, index);
         if (option->text.size() > kMaxDrawnCharacters)
             option->text.truncate(kMaxDrawnCharacters);
+        showPlaceholder(option, index);
+    }
+
+  private:
+    // An empty cell shows its placeholder greyed and slanted, so it never
+    // reads as a text of its own.
+    static void showPlaceholder(QStyleOptionViewItem* option, const QModelIndex& index) {
+        const QString placeholder = index.data(ListView::PlaceholderRole).toString();
+        if (!option->text.isEmpty() || placeholder.isEmpty())
+            return;
+        option->text = placeholder;
+        option->features |= QStyleOptionViewItem::HasDisplay;
+        option->font.setItalic(true);
+        const QBrush grey = option->palette.brush(QPalette::PlaceholderText);
+        option->palette.setBrush(QPalette::Text, grey);
+        option->palette.setBrush(QPalette::HighlightedText, grey);
+    }
+
+    static void paintFrame(QPainter* painter, const QRect& cell, const QModelIndex& index) {
+        const QVariant colour = index.data(ListView::FrameRole);
+        if (!colour.isValid())
+            return;
+        painter->save();
+        painter->setPen(QPen(colour.value<QColor>(), kFrameWidth));
+        painter->setBrush(Qt::NoBrush);
+        const qreal inset = kFrameWidth / 2.0;
+        painter->drawRect(QRectF(cell).adjusted(inset, inset, -inset, -inset));
+        painter->restore();
     }
 };
 

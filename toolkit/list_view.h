@@ -11,6 +11,11 @@ namespace tk {
 class ListView : public QTableWidget {
     Q_OBJECT
   public:
+    // Item data that the cells draw beside their text and colours: a greyed
+    // text shown while the cell's own is empty, and the colour of a frame.
+    static constexpr int PlaceholderRole = Qt::UserRole + 1;
+    static constexpr int FrameRole = Qt::UserRole + 2;
+
     ListView(const QString& firstTitle, int firstWidth, bool gridLines, bool fullRow,
              QWidget* parent = nullptr);
 

@@ -96,6 +96,21 @@ void setCellColour(int number, int row, ColourTarget target, int colour, int col
 // kNoColour while that cell's colour was never set.
 int cellColour(int number, int row, ColourTarget target, int column);
 
+// What a list view shows around a cell without changing its text or colours.
+// Shown greyed and slanted in the cell while its own text is empty; an empty
+// `text` removes it.
+void setCellPlaceholder(int number, int row, int column, const QString& text);
+QString cellPlaceholder(int number, int row, int column);
+// A frame of `colour` (0xBBGGRR) drawn just inside the cell; kNoColour removes it.
+void setCellFrame(int number, int row, int column, int colour);
+int cellFrame(int number, int row, int column);
+// Shown when the pointer rests on the cell; empty for none.
+void setCellToolTip(int number, int row, int column, const QString& text);
+// Read by screen readers after the cell's name; empty for none.
+void setCellDescription(int number, int row, int column, const QString& text);
+// Shows the title of `column` in bold and every other title plain; -1 for none.
+void markColumnTitle(int number, int column);
+
 // Toggle buttons and check boxes: 0 or 1; spin box: its value (a whole number
 // within range typed into it is adopted first); list view: selected row or -1.
 int gadgetState(int number);
