@@ -8,11 +8,9 @@
 #include "ui/ids.h"
 #include "ui/language.h"
 
-namespace {
+#include <optional>
 
-bool writeToComputerColumn(int row, int value) {
-    return computerWrite(row, value) == 1;
-}
+namespace {
 
 // The stronger computer shows an example of its improved hand instead of
 // the faces it rolled.
@@ -22,15 +20,9 @@ void showOnDice(const QString& example) {
         tk::setGadgetText(die, faces[die - Gadget::FirstDie]);
 }
 
-void showHandName(int code) {
-    const LanguageTexts texts(game().langFile);
-    tk::setGadgetText(Gadget::HandNameLabel,
-                      texts.text(handNameKey(code), game().handNameDefaults[code]));
-}
-
-// One roll, its display and its entry; false when the roll gave nothing
+// One roll, its display and its entry; nothing when the roll gave nothing
 // and so entered nothing.
-bool playOneRoll() {
+std::optional<ComputerMove> playOneRoll() {
     rollDice();
     int code = classifyHand();
     markFilledCells(kComputerColumn);
@@ -40,14 +32,21 @@ bool playOneRoll() {
         hand = exampleHand(code);
         showOnDice(hand);
     }
-    showHandName(code);
+    tk::setGadgetText(Gadget::HandNameLabel, computerHandName(code));
     if (code == HandNothing)
-        return false;
+        return std::nullopt;
     // The chain, then the face choice (which leaves its face counts in the
     // game state), then a scratch: exactly one value is entered while the
     // column has a free cell, which it always has when the computer plays.
-    placeHand(code, hand, writeToComputerColumn, &game().faceCounts);
-    return true;
+    ComputerMove move{-1, code};
+    const auto write = [&move](int row, int value) {
+        if (computerWrite(row, value) != 1)
+            return false;
+        move.row = row;
+        return true;
+    };
+    placeHand(code, hand, write, &game().faceCounts);
+    return move;
 }
 
 } // namespace
@@ -59,9 +58,15 @@ int computerWrite(int row, int value) {
     return 1;
 }
 
-void computerTurn() {
+ComputerMove computerTurn() {
     // A roll of nothing starts the turn again from a new roll; looping rather
     // than recursing keeps even a long run of such rolls off the stack.
-    while (!playOneRoll()) {
+    std::optional<ComputerMove> move;
+    while (!(move = playOneRoll())) {
     }
+    return *move;
+}
+
+QString computerHandName(int code) {
+    return lang(handNameKey(code), game().handNameDefaults[code]);
 }

@@ -2,6 +2,7 @@
 
 #include "game/board.h"
 #include "game/computer_player.h"
+#include "game/sheet_hints.h"
 #include "rules/game_state.h"
 #include "rules/rules.h"
 #include "store/high_score_file.h"
@@ -14,6 +15,7 @@
 #include "ui/options_dialog.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -26,9 +28,21 @@ enum class LoopEnd { Closed, Exit, NewGame };
 struct Turn {
     int currentPlayer = 1;
     int rollsThisTurn = 0;
+    // The computer's last entry, marked on the sheet until the person rolls.
+    std::optional<ComputerMove> computerMove;
 };
 
+// Names the player in the player label and marks the player's column title.
+void showCurrentPlayer(int player) {
+    tk::setGadgetText(Gadget::PlayerLabel, game().playerNames[player]);
+    tk::markColumnTitle(Gadget::ScoreSheet, player);
+}
+
 void roll(Turn& turn) {
+    if (turn.computerMove) {
+        clearComputerMove(*turn.computerMove);
+        turn.computerMove.reset();
+    }
     if (game().sound == 0)
         tk::playSound(Resource::RollSound);
     tk::disableGadget(Gadget::HoldAllButton, false);
@@ -41,6 +55,7 @@ void roll(Turn& turn) {
     tk::disableGadget(Gadget::ScoreSheet, false);
     tk::disableGadget(Gadget::HoldAllButton, true);
     markFilledCells(turn.currentPlayer);
+    showScorePreview(turn.currentPlayer);
     turn.rollsThisTurn = 0;
 }
 
@@ -100,8 +115,11 @@ void checkGameOver() {
 
 void playComputerTurn(Turn& turn) {
     GameState& state = game();
-    tk::setGadgetText(Gadget::PlayerLabel, state.playerNames[kComputerColumn]);
-    computerTurn();
+    showCurrentPlayer(kComputerColumn);
+    turn.computerMove = computerTurn();
+    // The entry stays marked after the pause too: at a short delay the
+    // person would not see the dice at all.
+    markComputerMove(*turn.computerMove);
     // Paint the computer's dice and hand name now, so they stay on view for
     // the whole pause.
     tk::repaintWindow(Window::Main);
@@ -112,7 +130,7 @@ void playComputerTurn(Turn& turn) {
     applyBonus(kComputerColumn);
     updateTotal(kComputerColumn);
     tk::setGadgetText(Gadget::HandNameLabel, QString());
-    tk::setGadgetText(Gadget::PlayerLabel, state.playerNames[1]);
+    showCurrentPlayer(1);
     turn.rollsThisTurn = 0;
     clearDice();
     checkGameOver();
@@ -121,11 +139,14 @@ void playComputerTurn(Turn& turn) {
 void passTurn(Turn& turn) {
     GameState& state = game();
     tk::disableGadget(Gadget::ScoreSheet, true);
+    // A row left selected would tint the entry into the next player's turn.
+    tk::setGadgetState(Gadget::ScoreSheet, -1);
+    clearScorePreview(turn.currentPlayer);
     applyBonus(turn.currentPlayer);
     updateTotal(turn.currentPlayer);
     ++state.filledCount[turn.currentPlayer];
     turn.currentPlayer = turn.currentPlayer % state.playerCount + 1;
-    tk::setGadgetText(Gadget::PlayerLabel, state.playerNames[turn.currentPlayer]);
+    showCurrentPlayer(turn.currentPlayer);
     tk::setGadgetText(Gadget::HandNameLabel, QString());
     clearDice();
     checkGameOver();
@@ -180,8 +201,16 @@ void dispatchGadget(Turn& turn) {
     }
 }
 
+// After a language switch the sheet's words are told again in the new language.
+void retellSheetHints(const Turn& turn) {
+    if (tk::isGadgetEnabled(Gadget::ScoreSheet))
+        showScorePreview(turn.currentPlayer);
+    if (turn.computerMove)
+        markComputerMove(*turn.computerMove);
+}
+
 // Handles one menu choice; a value when the choice ends this window's loop.
-std::optional<LoopEnd> dispatchMenu() {
+std::optional<LoopEnd> dispatchMenu(const Turn& turn) {
     const int id = tk::eventMenuId();
     switch (id) {
     case Menu::NewGame:
@@ -204,8 +233,10 @@ std::optional<LoopEnd> dispatchMenu() {
         runBesideMainWindow(runHighScoreWindow);
         break;
     default:
-        if (id >= Menu::FirstLanguage && id <= Menu::LastLanguage)
+        if (id >= Menu::FirstLanguage && id <= Menu::LastLanguage) {
             switchLanguage(id);
+            retellSheetHints(turn);
+        }
         break;
     }
     return std::nullopt;
@@ -219,7 +250,7 @@ LoopEnd runEventLoop() {
             dispatchGadget(turn);
             break;
         case tk::EventKind::Menu:
-            if (const auto end = dispatchMenu())
+            if (const auto end = dispatchMenu(turn))
                 return *end;
             break;
         case tk::EventKind::CloseRequest:

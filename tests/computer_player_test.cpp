@@ -1,5 +1,6 @@
 #include "game/board.h"
 #include "game/computer_player.h"
+#include "game/sheet_hints.h"
 #include "game/startup.h"
 #include "game/turn_flow.h"
 #include "rules/game_state.h"
@@ -298,6 +299,21 @@ TEST_F(ComputerPlayerTest, RollOfNothingIsNeverEnteredAndTheComputerRollsAgain) 
     EXPECT_EQ(scriptedComputerTurn(draws), (Entry{7, 1}));
     EXPECT_EQ(shownDice(), "A A K Q J");
     EXPECT_EQ(handName(), kHandNames[7]);
+}
+
+// A previewed value is no entry: the computer still finds those cells free
+// and enters exactly one value, and the others keep their empty text.
+TEST_F(ComputerPlayerTest, PreviewedCellsStayFreeForTheComputer) {
+    buildMainWindow();
+    dice::scriptRandom(rollOf("K K K K K"));
+    rollDice();
+    showScorePreview(kComputerColumn);
+    EXPECT_EQ(scriptedComputerTurn(rollOf("A A K Q J")), (Entry{7, 1}));
+    for (int row = 0; row < kColumnRows; ++row)
+        if (row != kBonus && row != 7) {
+            EXPECT_EQ(tk::cellText(Gadget::ScoreSheet, row, kComputerColumn), "") << row;
+            EXPECT_NE(tk::cellPlaceholder(Gadget::ScoreSheet, row, kComputerColumn), "") << row;
+        }
 }
 
 // ---- the stronger mode ------------------------------------------------------------

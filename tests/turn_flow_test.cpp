@@ -10,6 +10,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
+#include <QHeaderView>
 #include <QPointer>
 #include <QTableWidget>
 #include <QTest>
@@ -32,7 +33,8 @@ const QByteArray kEnglish = "win = wins!\r\ntie = A tie!\r\nNewGame = New game\r
                             "hands1 = Five alike\r\nhands2 = Four alike\r\nhands3 = Full house\r\n"
                             "hands4 = Straight\r\nhands5 = Trips\r\nhands6 = Two pair\r\n"
                             "hands7 = Pair\r\n";
-const QByteArray kGerman = "roll = Wuerfeln\r\nhands2 = Vierling\r\n";
+const QByteArray kGerman = "roll = Wuerfeln\r\nhands2 = Vierling\r\nhands3 = Full House\r\n"
+                           "computerMove = Zug des Computers: %1, %2\r\n";
 
 const QStringList kFaces = {"A", "K", "Q", "J", "10", "9"}; // in the order random() picks them
 constexpr int kCategoryRows[] = {0, 1, 2, 3, 4, 5, 7, 8, 9, 10, 11, 12, 13};
@@ -71,6 +73,46 @@ bool enabled(int gadget) {
 
 QTableWidget* sheet() {
     return qobject_cast<QTableWidget*>(tk::gadgetWidget(Gadget::ScoreSheet));
+}
+
+// What a cell tells beside its text: its tooltip and accessible description.
+QStringList cellWords(int row, int column) {
+    const QTableWidgetItem* item = sheet()->item(row, column);
+    return {item->toolTip(), item->data(Qt::AccessibleDescriptionRole).toString()};
+}
+
+// Cells of the sheet with a frame, as (row, column).
+std::vector<std::pair<int, int>> framedCells() {
+    std::vector<std::pair<int, int>> framed;
+    for (int row = 0; row <= kTotalRow; ++row)
+        for (int column = 0; column <= game().playerCount; ++column)
+            if (tk::cellFrame(Gadget::ScoreSheet, row, column) != tk::kNoColour)
+                framed.emplace_back(row, column);
+    return framed;
+}
+
+// Each free category cell of the column previews what the dice would enter
+// there, as the rule values them, and keeps its text empty; others preview
+// nothing.
+void expectPreview(int column, const QString& joined) {
+    for (int row : kCategoryRows) {
+        const bool free = tk::cellColour(Gadget::ScoreSheet, row, tk::ColourTarget::Background,
+                                         column) == tk::kNoColour;
+        const QString value =
+            free ? QString::number(categoryValue(row, classifyHand(joined), joined)) : QString();
+        EXPECT_EQ(tk::cellPlaceholder(Gadget::ScoreSheet, row, column), value) << "row " << row;
+        if (free) {
+            EXPECT_EQ(tk::cellText(Gadget::ScoreSheet, row, column), "") << "row " << row;
+            EXPECT_EQ(cellWords(row, column), QStringList(2, "Would score " + value));
+        }
+    }
+}
+
+// The entry is seen in the filled colour itself, not under a selection tint.
+void expectUntintedEntry(int row, int column) {
+    const QRect cell = sheet()->visualRect(sheet()->model()->index(row, column));
+    const QImage picture = sheet()->viewport()->grab(cell).toImage();
+    EXPECT_EQ(picture.pixelColor(cell.width() - 3, cell.height() / 2), QColor(255, 102, 51));
 }
 
 // Clicks through the window system, as a person's click arrives.
@@ -242,6 +284,8 @@ class TurnFlowTest : public testing::Test {
         EXPECT_EQ(diceFaces(), QStringList(5, QString()));
         EXPECT_EQ(heldDice(), std::vector<int>(5, 0));
         EXPECT_EQ(tk::gadgetText(Gadget::HandNameLabel), "");
+        for (int column = 0; column <= game().playerCount; ++column)
+            EXPECT_EQ(sheet()->horizontalHeaderItem(column)->font().bold(), column == player);
     }
 
     // Adds the steps of one turn, each checked as it goes.
@@ -276,6 +320,7 @@ class TurnFlowTest : public testing::Test {
             EXPECT_FALSE(enabled(Gadget::HoldAllButton));
             EXPECT_TRUE(enabled(Gadget::ScoreSheet));
             const QString joined = faces.join(QString());
+            expectPreview(plan.player, joined);
             expected_ =
                 plan.expected.value_or(categoryValue(plan.row, classifyHand(joined), joined));
             before_ = readSheet();
@@ -331,6 +376,10 @@ class TurnFlowTest : public testing::Test {
             }
         expectBonusAndTotal(after, player);
         EXPECT_EQ(game().filledCount[player], ++entries_[player]);
+        EXPECT_EQ(tk::gadgetState(Gadget::ScoreSheet), -1) << "a row stays selected";
+        expectUntintedEntry(row, player);
+        for (int r : kCategoryRows)
+            EXPECT_EQ(tk::cellPlaceholder(Gadget::ScoreSheet, r, player), "") << "row " << r;
     }
 
     // The end of a game: a full sheet, the result box and the high scores.
@@ -596,7 +645,7 @@ TEST_F(TurnFlowTest, DieHeldWhileBlankStaysBlankAndLeavesAShortHand) {
     driver.runAndClose();
 }
 
-// Player 1's choice leaves row 5 selected; player 2's clicks on empty space,
+// Player 1 chooses row 5; player 2's clicks on empty space,
 // the bonus and total rows and with the right button must not enter anything,
 // nor may player 1's click on a cell already entered.
 TEST_F(TurnFlowTest, ClicksThatCannotBeAcceptedPassNoTurn) {
@@ -615,6 +664,33 @@ TEST_F(TurnFlowTest, ClicksThatCannotBeAcceptedPassNoTurn) {
     roll(driver);
     refuse(driver, [] { clickRow(5); });
     enter(driver, 1, 4, 0);
+    driver.runAndClose();
+}
+
+// Even without a pause the person sees what the computer did: its entry is
+// framed and named there, also after a language switch, until the next roll.
+TEST_F(TurnFlowTest, ComputersEntryStaysMarkedUntilThePersonRollsAgain) {
+    setPlayers({"Ann", "Computer"});
+    game().vsComputer = 1;
+    Driver driver;
+    roll(driver, hand("A A A K K A A A K K Q Q Q J J"));
+    roll(driver);
+    driver.then([] { clickRow(5); });
+    driver.then([this] {
+        expectPhaseA(1);
+        EXPECT_EQ(readSheet()[11][2], (Cell{"4", kFilled}));
+        EXPECT_EQ(framedCells(), (std::vector<std::pair<int, int>>{{11, 2}}));
+        EXPECT_EQ(cellWords(11, 2), QStringList(2, "Computer: Full house, 4"));
+        postMenu(Menu::FirstLanguage + 1);
+    });
+    driver.then([] {
+        EXPECT_EQ(cellWords(11, 2), QStringList(2, "Zug des Computers: Full House, 4"));
+        clickGadget(Gadget::RollButton);
+    });
+    driver.then([] {
+        EXPECT_TRUE(framedCells().empty());
+        EXPECT_EQ(cellWords(11, 2), QStringList(2, ""));
+    });
     driver.runAndClose();
 }
 

@@ -48,6 +48,7 @@ void createScoreSheet(const LanguageTexts& texts) {
     for (int player = 1; player <= state.playerCount; ++player)
         tk::addColumn(Gadget::ScoreSheet, player, state.playerNames[player],
                       kPlayerColumnsWidth / state.playerCount);
+    tk::markColumnTitle(Gadget::ScoreSheet, 1); // player 1 begins
     for (const SheetRow& row : kSheetRowTable)
         tk::addRow(Gadget::ScoreSheet,
                    texts.text(row.key, QString::fromLatin1(row.label)) + QStringLiteral("\n\n"));
