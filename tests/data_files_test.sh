@@ -43,8 +43,9 @@ requireTools() {
 }
 
 # Every language file: UTF-8 with byte-order mark, CR LF line ends, each key
-# once and non-empty, "Quintara" as title, and keyboard mnemonics that do not
-# clash where they are active together.
+# once and non-empty, "Quintara" as title, the place markers of the texts the
+# game fills in, and keyboard mnemonics that do not clash where they are
+# active together.
 checkLanguageFile() {
   python3 - "$1" <<'PY'
 import sys
@@ -53,7 +54,10 @@ KEYS = """Title MenuTitleGame MenuNewGame MenuExit MenuTitleTools MenuOptions
 MenuTitleHelp MenuAbout Nines Tens Jacks Queens Kings Aces Bonus Pair TwoPair
 Trips Straight FH 4K 5K Total roll hold NewGame NewGameDesc win tie hands0
 hands1 hands2 hands3 hands4 hands5 hands6 hands7 gameMode enterNrP enterName
-ShowCPUhand sec strongerCPU sound apply cancel""".split()
+ShowCPUhand sec strongerCPU sound apply cancel preview computerMove""".split()
+
+# Texts that the game fills in: each place marker must survive translation.
+PLACE_MARKERS = {"preview": ["%1"], "computerMove": ["%1", "%2"]}
 
 # Texts whose mnemonics are live at the same time, and whether each text of
 # the group must carry one.
@@ -96,6 +100,10 @@ for key in KEYS:
         errors.append(f"key {key} missing or empty")
 for key in sorted(set(values) - set(KEYS)):
     errors.append(f"unknown key {key}")
+for key, markers in PLACE_MARKERS.items():
+    for marker in markers:
+        if marker not in values.get(key, ""):
+            errors.append(f"{key} lacks its place marker {marker}")
 if values.get("Title") != "Quintara":
     errors.append(f"Title is {values.get('Title')!r}, not 'Quintara'")
 
