@@ -1,11 +1,18 @@
 #!/bin/sh
-# Takes docs/main-window-LANG.png and docs/options-LANG.png for English,
-# German and Bulgarian: starts the built game on a virtual X display in a
-# scratch copy of its directory with that language, sets up a game of two
-# people by typing, plays two turns, rolls twice and photographs the main
-# window, then opens Tools > Options and photographs the dialog.
+# Takes these pictures for English, German and Bulgarian (LANG en, de, bg),
+# each from the built game on a virtual X display in a scratch copy of its
+# directory with that language:
+#   main-window-LANG.png  two people: after two turns, Ann has rolled twice
+#                         holding dice 2 and 3; every free row of her column
+#                         shows greyed what it would score
+#   preview-LANG.png      the same, with the pointer on her Pair row and its tooltip
+#   options-LANG.png      Tools > Options
+#   computer-move-LANG.png  against the computer, after the first turn: the
+#                         computer's entry framed, with its tooltip
+# and prints the contrast between a held and a free die's face, measured on
+# main-window-en.png (at least 3:1 is required).
 # Usage: docs/make_screenshots.sh [path/to/quintara]   (default build/game/quintara)
-# Needs Xvfb, xdotool and ImageMagick's import. Builds nothing.
+# Needs Xvfb, xdotool, ImageMagick (import, convert) and python3. Builds nothing.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -67,30 +74,62 @@ click() {
     sleep 0.3
 }
 
-# Plays the start of a game in language $1 and photographs both windows.
-shoot() {
+# Rests the pointer at x, y of the client area until the tooltip shows.
+hover() {
+    xdotool mousemove --window "$main" "$1" $(($2 + menu_height))
+    sleep 0.2
+    xdotool mousemove_relative 1 0
+    sleep 1.5
+}
+
+# Photographs the screen where the main window is, tooltips included, into $1.
+shoot_screen_at_main() {
+    eval "$(xdotool getwindowgeometry --shell "$main")"
+    import -window root -crop "${WIDTH}x${HEIGHT}+$X+$Y" +repage "$1"
+}
+
+# Starts the game in language $1 and waits for its set-up window.
+start_game() {
     rm -f "$work/settings.ini" "$work/highscores.dat"
     printf '\357\273\277\r\nlang = %s\r\n' "$1" >"$work/settings.ini"
     (cd "$work" && exec env -u QT_QPA_PLATFORM ./quintara >/dev/null 2>&1) &
     game_pid=$!
-
     setup=$(xdotool search --sync --onlyvisible --pid "$game_pid" | head -n 1)
     sleep 0.3
-    xdotool mousemove --window "$setup" 100 30 click 1 # people against each other
-    answer "PvP mode" 2
-    answer quintara Ann
-    answer quintara Bea
+}
 
+# Finds the main window and the height of its menu bar.
+find_main() {
     main=$(window_named "Quintara")
     sleep 0.5
     height=$(xdotool getwindowgeometry --shell "$main" | sed -n 's/^HEIGHT=//p')
     menu_height=$((height - 295))
+}
+
+stop_game() {
+    kill "$game_pid"
+    wait "$game_pid" 2>/dev/null || true
+    game_pid=
+}
+
+# Plays the start of a game of two people in language $1 and photographs
+# the main window and the options dialog.
+shoot() {
+    start_game "$1"
+    xdotool mousemove --window "$setup" 100 30 click 1 # people against each other
+    answer "PvP mode" 2
+    answer quintara Ann
+    answer quintara Bea
+    find_main
 
     roll; click 355 65; roll; choose_row 5  # Ann: holds die 1, takes Aces
     roll; roll; choose_row 4                # Bea: takes Kings
     roll; click 405 65; click 455 65; roll  # Ann: holds dice 2 and 3, rolls again
+    xdotool mousemove --window "$main" 590 $((290 + menu_height)) # off every control
     sleep 0.5
     import -window "$main" "$root/docs/main-window-$1.png"
+    hover 150 "$(row_y 7)"
+    shoot_screen_at_main "$root/docs/preview-$1.png"
 
     # The first menu, then one to the right, whose first item (Options) is then
     # the active one.
@@ -103,16 +142,78 @@ shoot() {
     sleep 0.5
     import -window "$options" "$root/docs/options-$1.png"
     xdotool key --window "$options" Escape
-    kill "$game_pid"
-    wait "$game_pid" 2>/dev/null || true
-    game_pid=
-    echo "wrote docs/main-window-$1.png and docs/options-$1.png"
+    stop_game
+    echo "wrote docs/main-window-$1.png, docs/preview-$1.png and docs/options-$1.png"
+}
+
+# The row (0-14) of the one entered cell of the computer's column in $1, a
+# picture of the main window's client area: the only one in the filled colour.
+computer_entry_row() {
+    for row in $(seq 0 13); do
+        if [ "$(pixel "$1" 290 "$(row_y "$row")")" = "255 102 51" ]; then
+            echo "$row"
+            return
+        fi
+    done
+    echo "no entry in the computer's column" >&2
+    exit 1
+}
+
+# Plays the person's first turn against the computer in language $1 and
+# photographs the computer's entry with its tooltip.
+shoot_computer() {
+    start_game "$1"
+    xdotool mousemove --window "$setup" 300 30 click 1 # against the computer
+    answer quintara Ann
+    find_main
+
+    roll; roll; choose_row 7 # Ann takes Pair; the computer plays at once
+    xdotool mousemove --window "$main" 590 $((290 + menu_height))
+    sleep 0.5
+    import -window "$main" -crop "600x295+0+$menu_height" +repage "$work/client.png"
+    hover 290 "$(row_y "$(computer_entry_row "$work/client.png")")"
+    shoot_screen_at_main "$root/docs/computer-move-$1.png"
+    stop_game
+    echo "wrote docs/computer-move-$1.png"
+}
+
+# "r g b" of the pixel at x, y of the picture $1 (whether ImageMagick names
+# the colour or not).
+pixel() {
+    convert "$1" -crop "1x1+$2+$3" -depth 8 txt:- |
+        sed -n 's/^0,0: *(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p'
+}
+
+# Contrast of the faces of die 1 (free) and die 2 (held) in the window picture
+# $1, between each die's frame and its face text.
+held_contrast() {
+    local top
+    top=$(($(identify -format %h "$1") - 295)) # the menu bar's height
+    python3 - "$(pixel "$1" 338 $((65 + top)))" "$(pixel "$1" 388 $((65 + top)))" <<'PY'
+import sys
+
+def luminance(rgb):
+    def linear(c):
+        c /= 255
+        return c / 12.92 if c <= 0.04045 else ((c + 0.055) / 1.055) ** 2.4
+    r, g, b = (linear(int(v)) for v in rgb.split())
+    return 0.2126 * r + 0.7152 * g + 0.0722 * b
+
+free, held = sys.argv[1], sys.argv[2]
+dark, light = sorted((luminance(free), luminance(held)))
+ratio = (light + 0.05) / (dark + 0.05)
+print(f"held/free die faces: rgb({held}) against rgb({free}), contrast {ratio:.1f}:1")
+sys.exit(0 if ratio >= 3 else 1)
+PY
 }
 
 roll() { click 390 220; }
 # Sheet rows are 15 pixels under a 16-pixel header, inside a 1-pixel frame.
-choose_row() { click 150 $((5 + 1 + 16 + 15 * $1 + 7)); }
+row_y() { echo $((5 + 1 + 16 + 15 * $1 + 7)); }
+choose_row() { click 150 "$(row_y "$1")"; }
 
 for language in en de bg; do
     shoot "$language"
+    shoot_computer "$language"
 done
+held_contrast "$root/docs/main-window-en.png"

@@ -314,6 +314,8 @@ play_turn() { # turn 0-25
     ((turn == 1)) && click_cell $bonus_row "$player"
     ((turn == 2)) && click_cell "${category_rows[0]}" "$player"
     ((turn == 25)) && import -window root "$work/before-end.png"
+    # Player 1's title is plain (not the current player's bold) only now.
+    ((turn == 25)) && snap && cp "$snapshot" "$work/sheet-before-end.png"
     click_cell "$row" "$player"
     wait_until "turn $turn enters row $row for player $player" entered "$row" "$player"
 }
@@ -341,12 +343,12 @@ exit_through_menu() {
 # checks them against each other: every row holds a value it can hold, the
 # bonus follows the face rows, the totals are the sums, the message names the
 # winner, and the file holds the two totals (scrambled) and eight empty entries.
-check_finished_game() { # sheet picture, message picture
-    python3 - "$1" "$2" "$work/highscores.dat" "${names[@]}" <<'EOF'
+check_finished_game() { # sheet picture, sheet picture of the last turn, message picture
+    python3 - "$1" "$2" "$3" "$work/highscores.dat" "${names[@]}" <<'EOF'
 import subprocess
 import sys
 
-sheet_file, message_file, scores_file, *names = sys.argv[1:]
+sheet_file, last_turn_file, message_file, scores_file, *names = sys.argv[1:]
 FACE_ROWS = range(0, 6)
 HAND_POINTS = {7: 1, 8: 2, 9: 3, 10: 4, 11: 4, 12: 4, 13: 5}
 BONUS_ROW, TOTAL_ROW = 6, 14
@@ -390,10 +392,13 @@ def column_left(player):
 
 
 sheet = grey_image(sheet_file)
+# The current player's title is bold: player 1's digits are learnt during
+# player 2's last turn, player 2's at the end, when player 1 is current.
+plain_titles = {1: grey_image(last_turn_file), 2: sheet}
 digits = {}
 for player, name in enumerate(names, 1):
     number = name.split()[-1]
-    title = glyphs(sheet, column_left(player) + 1, 6, 103, 15)
+    title = glyphs(plain_titles[player], column_left(player) + 1, 6, 103, 15)
     for digit, glyph in zip(number, title[-len(number):]):
         digits[glyph] = digit
 if sorted(digits.values()) != list("0123456789"):
@@ -493,7 +498,8 @@ import -window "$box_id" "$work/end-message.png"
 xdotool key Return
 wait_until "the end-of-game message is closed" window_gone "$box_id"
 snap && cp "$snapshot" "$work/sheet-at-end.png"
-check_finished_game "$work/sheet-at-end.png" "$work/end-message.png" || fail "the finished game"
+check_finished_game "$work/sheet-at-end.png" "$work/sheet-before-end.png" "$work/end-message.png" ||
+    fail "the finished game"
 
 exit_through_menu
 echo "Game > Exit ended the game with exit code 0"
