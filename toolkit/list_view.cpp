@@ -16,7 +16,8 @@ constexpr qsizetype kMaxDrawnCharacters = 1024;
 constexpr int kFrameWidth = 2;
 
 // Draws a selected cell with its own background and a light tint on top, so
-// the colours of entered and highlighted cells stay visible when selected.
+// the colours of entered and highlighted cells stay visible when selected;
+// draws a cell's placeholder and frame as well.
 class TintedSelectionDelegate : public QStyledItemDelegate {
   public:
     using QStyledItemDelegate::QStyledItemDelegate;
