@@ -3,8 +3,8 @@
 #include "game/computer_player.h"
 
 // What the score sheet shows beside the scores: the value each free row would
-// give, the computer's last entry and whose column is current. None of it is a
-// cell's text or colour, so the rules never take it for an entry.
+// give and the computer's last entry. None of it is a cell's text or colour,
+// so the rules never take it for an entry.
 
 // In every free category cell of the column, the value that choosing it would
 // enter with the dice as they stand: greyed in the cell, as its tooltip and as
