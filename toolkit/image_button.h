@@ -21,7 +21,9 @@ class ImageButton : public QAbstractButton {
 };
 
 // A push or toggle button whose text wraps onto further lines when it does
-// not fit, keeping "&" as the keyboard mnemonic.
+// not fit, keeping "&" as the keyboard mnemonic. The mnemonic clicks at once,
+// as the mouse does, rather than after Qt's animated press, so that it keeps
+// its place among other input.
 class WrappingButton : public QAbstractButton {
     Q_OBJECT
   public:
@@ -29,6 +31,7 @@ class WrappingButton : public QAbstractButton {
     QSize sizeHint() const override;
 
   protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 };
 
