@@ -42,6 +42,9 @@ void roll(Turn& turn) {
     tk::disableGadget(Gadget::HoldAllButton, true);
     markFilledCells(turn.currentPlayer);
     turn.rollsThisTurn = 0;
+    // From the keyboard, the choice starts at the player's first free row.
+    tk::selectCell(Gadget::ScoreSheet, firstFreeRow(turn.currentPlayer), turn.currentPlayer);
+    tk::focusGadget(Gadget::ScoreSheet);
 }
 
 void holdAll() {
@@ -133,6 +136,7 @@ void passTurn(Turn& turn) {
         playComputerTurn(turn);
     tk::disableGadget(Gadget::RollButton, false);
     tk::setGadgetState(Gadget::HoldAllButton, 0);
+    tk::focusGadget(Gadget::RollButton);
 }
 
 void choose(Turn& turn) {

@@ -149,6 +149,7 @@ void ListView::selectRow(int row) {
 
 void ListView::selectCell(int row, int column) {
     if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount()) {
+        selectionModel()->clearCurrentIndex();
         clearSelection();
         return;
     }
