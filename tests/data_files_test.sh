@@ -180,7 +180,7 @@ checkHelp() {
 
 # The help must cover every topic the game leaves to it.
 checkHelpTopics() {
-  local pages=(index starting playing holding scoresheet computer options highscores languages)
+  local pages=(index starting playing holding scoresheet computer options highscores languages keyboard)
   local page listed status=0
   listed=$(helpPages)
   for page in "${pages[@]}"; do
