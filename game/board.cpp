@@ -35,6 +35,13 @@ bool cellIsFree(int row, int column) {
            tk::kNoColour;
 }
 
+int firstFreeRow(int column) {
+    for (int row = 0; row < kSheetRows; ++row)
+        if (cellIsFree(row, column))
+            return row;
+    return -1;
+}
+
 int cellValue(int row, int column) {
     return toInteger(tk::cellText(Gadget::ScoreSheet, row, column));
 }

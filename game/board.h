@@ -17,6 +17,8 @@ void clearDice();
 
 // A cell is free while it has no background colour of its own.
 bool cellIsFree(int row, int column);
+// The first free row of the column, or -1 when every row is taken.
+int firstFreeRow(int column);
 // The cell's text read as an integer; empty reads as 0.
 int cellValue(int row, int column);
 // Writes the value as decimal text and gives the cell the filled colour.

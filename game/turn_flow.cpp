@@ -57,6 +57,9 @@ void roll(Turn& turn) {
     markFilledCells(turn.currentPlayer);
     showScorePreview(turn.currentPlayer);
     turn.rollsThisTurn = 0;
+    // From the keyboard, the choice starts at the player's first free row.
+    tk::selectCell(Gadget::ScoreSheet, firstFreeRow(turn.currentPlayer), turn.currentPlayer);
+    tk::focusGadget(Gadget::ScoreSheet);
 }
 
 void holdAll() {
@@ -154,6 +157,7 @@ void passTurn(Turn& turn) {
         playComputerTurn(turn);
     tk::disableGadget(Gadget::RollButton, false);
     tk::setGadgetState(Gadget::HoldAllButton, 0);
+    tk::focusGadget(Gadget::RollButton);
 }
 
 void choose(Turn& turn) {

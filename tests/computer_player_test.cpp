@@ -3,6 +3,7 @@
 #include "game/sheet_hints.h"
 #include "game/startup.h"
 #include "game/turn_flow.h"
+#include "gui_support.h"
 #include "rules/game_state.h"
 #include "rules/random.h"
 #include "store/high_score_file.h"
@@ -12,6 +13,7 @@
 
 #include "test_support.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QLayout>
 #include <QTableWidget>
@@ -512,6 +514,7 @@ class PersonDriver {
     std::function<void(qint64 milliseconds)> afterChoice;
     bool finished = false;
     int steps = 0;
+    bool keys = false; // plays with key presses alone: Ctrl+R, Return, Ctrl+Q
 
     void step() {
         QCoreApplication::processEvents(); // lets Qt lay out and paint the last step
@@ -520,15 +523,19 @@ class PersonDriver {
                 afterChoice(clock_.elapsed());
             clock_.invalidate();
         }
+        if (finished && keys) {
+            pressKey(Window::Main, Qt::Key_Q, Qt::ControlModifier);
+            return;
+        }
         if (finished || ++steps > kMaxSteps) {
             EXPECT_LE(steps, kMaxSteps) << "the game did not end";
             tk::postEvent({tk::EventKind::CloseRequest, Window::Main, -1, -1, tk::ClickKind::None});
             return;
         }
         if (sheet()->isEnabled())
-            chooseFreeRow();
+            keys ? chooseByKey() : chooseFreeRow();
         else if (tk::gadgetWidget(Gadget::RollButton)->isEnabled())
-            QTest::mouseClick(tk::gadgetWidget(Gadget::RollButton), Qt::LeftButton);
+            roll();
         tk::postEvent({});
     }
 
@@ -539,19 +546,40 @@ class PersonDriver {
         return static_cast<QTableWidget*>(tk::gadgetWidget(Gadget::ScoreSheet));
     }
 
-    void chooseFreeRow() {
-        for (int row = 0; row <= kTotal; ++row) {
-            if (tk::cellColour(Gadget::ScoreSheet, row, tk::ColourTarget::Background, 1) !=
+    static int firstFreeRow() {
+        for (int row = 0; row <= kTotal; ++row)
+            if (tk::cellColour(Gadget::ScoreSheet, row, tk::ColourTarget::Background, 1) ==
                 tk::kNoColour)
-                continue;
-            const QModelIndex cell = sheet()->model()->index(row, 1);
-            sheet()->scrollTo(cell);
-            clock_.start();
-            QTest::mouseClick(sheet()->viewport(), Qt::LeftButton, {},
-                              sheet()->visualRect(cell).center());
-            return;
-        }
+                return row;
         ADD_FAILURE() << "the sheet was enabled with no free cell";
+        return -1;
+    }
+
+    void roll() const {
+        QWidget* button = tk::gadgetWidget(Gadget::RollButton);
+        if (!keys)
+            return QTest::mouseClick(button, Qt::LeftButton);
+        // Between turns the focus is back on the roll button.
+        if (!tk::gadgetWidget(Gadget::HoldAllButton)->isEnabled()) {
+            EXPECT_EQ(QApplication::focusWidget(), button);
+        }
+        pressKey(Window::Main, Qt::Key_R, Qt::ControlModifier);
+    }
+
+    void chooseFreeRow() {
+        const QModelIndex cell = sheet()->model()->index(firstFreeRow(), 1);
+        sheet()->scrollTo(cell);
+        clock_.start();
+        QTest::mouseClick(sheet()->viewport(), Qt::LeftButton, {},
+                          sheet()->visualRect(cell).center());
+    }
+
+    // The second roll has put the focus on the first free row already.
+    void chooseByKey() {
+        EXPECT_EQ(QApplication::focusWidget(), sheet());
+        EXPECT_EQ(tk::gadgetState(Gadget::ScoreSheet), firstFreeRow());
+        clock_.start();
+        pressKey(Window::Main, Qt::Key_Return);
     }
 
     QElapsedTimer clock_;
@@ -564,13 +592,16 @@ struct GameEnd {
     std::size_t computerCells;
 };
 
+// Normal or stronger computer; the person with the mouse or with keys alone.
 class ComputerPlayerGameTest : public ComputerPlayerTest,
-                               public testing::WithParamInterface<int> {};
+                               public testing::WithParamInterface<std::tuple<int, bool>> {};
 
 TEST_P(ComputerPlayerGameTest, EndsOnceAfterTheComputersThirteenthEntry) {
-    game().strongerCPU = GetParam();
-    dice::seedRandom(77 + GetParam());
+    const auto [stronger, keys] = GetParam();
+    game().strongerCPU = stronger;
+    dice::seedRandom(77 + stronger);
     PersonDriver person;
+    person.keys = keys;
     std::vector<GameEnd> ends;
     tk::setBoxScript([&](const tk::BoxRequest& request) {
         ends.push_back({request.text, game().filledCount[1], game().filledCount[2],
@@ -603,7 +634,8 @@ TEST_P(ComputerPlayerGameTest, EndsOnceAfterTheComputersThirteenthEntry) {
         EXPECT_NE(entry.name, "Computer");
 }
 
-INSTANTIATE_TEST_SUITE_P(NormalAndStronger, ComputerPlayerGameTest, testing::Values(0, 1));
+INSTANTIATE_TEST_SUITE_P(NormalAndStronger, ComputerPlayerGameTest,
+                         testing::Combine(testing::Values(0, 1), testing::Bool()));
 
 // Runs one turn of the person and the computer; the time from the person's
 // click to the loop's next wait, and the computer's display half-way through.

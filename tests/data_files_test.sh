@@ -54,7 +54,10 @@ KEYS = """Title MenuTitleGame MenuNewGame MenuExit MenuTitleTools MenuOptions
 MenuTitleHelp MenuAbout Nines Tens Jacks Queens Kings Aces Bonus Pair TwoPair
 Trips Straight FH 4K 5K Total roll hold NewGame NewGameDesc win tie hands0
 hands1 hands2 hands3 hands4 hands5 hands6 hands7 gameMode enterNrP enterName
-ShowCPUhand sec strongerCPU sound apply cancel preview computerMove""".split()
+ShowCPUhand sec strongerCPU sound apply cancel preview computerMove accPlayers
+accComputer accNumberField accNameField accDelay accSheet accCellFree accCellEntered
+accCellValue accDie accDieHeld accBlank accFaceA accFaceK accFaceQ accFaceJ
+accFace10 accFace9 accTurn accHand accNoHand""".split()
 
 # Texts that the game fills in: each place marker must survive translation.
 PLACE_MARKERS = {"preview": ["%1"], "computerMove": ["%1", "%2"]}
@@ -185,7 +188,7 @@ checkHelp() {
 
 # The help must cover every topic the game leaves to it.
 checkHelpTopics() {
-  local pages=(index starting playing holding scoresheet computer options highscores languages)
+  local pages=(index starting playing holding scoresheet computer options highscores languages keyboard)
   local page listed status=0
   listed=$(helpPages)
   for page in "${pages[@]}"; do

@@ -2,7 +2,9 @@
 
 #include "toolkit/toolkit.h"
 
+#include <QAccessible>
 #include <QCoreApplication>
+#include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -36,4 +38,21 @@ void playSteps(const std::vector<Step>& steps, const std::function<void()>& body
 
 void closeBox(int number) {
     tk::windowWidget(number)->close();
+}
+
+void pressKey(int number, Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    QTest::keyClick(tk::windowWidget(number)->windowHandle(), key, modifiers);
+}
+
+QStringList unnamedFocusableControls(QWidget* window) {
+    QStringList unnamed;
+    for (QWidget* control : window->findChildren<QWidget*>()) {
+        // A control whose focus passes to another is no stop of its own.
+        if (!(control->focusPolicy() & Qt::TabFocus) || control->focusProxy())
+            continue;
+        const QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+        if (!accessible || accessible->text(QAccessible::Name).trimmed().isEmpty())
+            unnamed << QString::fromLatin1(control->metaObject()->className());
+    }
+    return unnamed;
 }

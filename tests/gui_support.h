@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QStringList>
+#include <Qt>
 #include <functional>
 #include <vector>
+
+class QWidget;
 
 using Step = std::function<void()>;
 
@@ -13,3 +17,11 @@ void playSteps(const std::vector<Step>& steps, const std::function<void()>& body
 
 // Presses the close box of window `number`, as a person would.
 void closeBox(int number);
+
+// Presses a key on window `number` as the window system delivers it: to the
+// focused control, after the window's shortcuts have had their turn.
+void pressKey(int number, Qt::Key key, Qt::KeyboardModifiers modifiers = {});
+
+// The controls of `window` that Tab can reach but that a screen reader
+// would find without a name, each as its class name.
+QStringList unnamedFocusableControls(QWidget* window);

@@ -109,6 +109,7 @@ TEST_F(HighScoreWindowTest, ShowsTenRowsBestFirstInItsFixedWindow) {
         EXPECT_EQ(list()->geometry(), QRect(5, 5, 144, 170));
         EXPECT_EQ(list()->font(), QApplication::font());
         EXPECT_FALSE(list()->isEnabled());
+        EXPECT_EQ(unnamedFocusableControls(window), QStringList());
         ASSERT_EQ(list()->columnCount(), 2);
         EXPECT_EQ(list()->horizontalHeaderItem(0)->text(), "Player");
         EXPECT_EQ(list()->horizontalHeaderItem(1)->text(), "Points");

@@ -1,4 +1,5 @@
 #include "game/startup.h"
+#include "gui_support.h"
 #include "rules/game_state.h"
 #include "test_support.h"
 #include "toolkit/toolkit.h"
@@ -6,6 +7,7 @@
 #include "ui/main_window.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QFile>
 #include <QHeaderView>
@@ -15,6 +17,7 @@
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QTableWidget>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -276,6 +279,101 @@ TEST_F(MainWindowTest, PlayerNamesShowAsPlainText) {
     EXPECT_EQ(label->textFormat(), Qt::PlainText);
     EXPECT_EQ(sheet()->horizontalHeaderItem(1)->text(), name);
     EXPECT_EQ(sheet()->model()->headerData(1, Qt::Horizontal).toString(), name);
+}
+
+// ---- keyboard and screen reader ------------------------------------------------
+
+QString spokenName(QWidget* widget) {
+    return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+}
+QString spokenGadget(int number) {
+    return spokenName(tk::gadgetWidget(number));
+}
+QString spokenCell(int row, int column) {
+    return QAccessible::queryAccessibleInterface(sheet())
+        ->tableInterface()
+        ->cellAt(row, column)
+        ->text(QAccessible::Name);
+}
+
+TEST_F(MainWindowTest, KeysStandBesideTheirMenuItemsAndLeaveTheTextsAlone) {
+    writeBytes("en.lang", kTestTexts);
+    build();
+    const std::pair<QString, QKeySequence> keys[] = {{"&Neu", QKeySequence("Ctrl+N")},
+                                                     {"Highscores", QKeySequence("Ctrl+H")},
+                                                     {"&Ende", QKeySequence("Ctrl+Q")},
+                                                     {"&Hilfe", QKeySequence(Qt::Key_F1)}};
+    for (const auto& [text, key] : keys) {
+        const QList<QAction*> found = mainWindow()->findChildren<QAction*>();
+        const auto item = std::ranges::find_if(found, [&text](const QAction* action) {
+            return action->text() == text && !action->menu();
+        });
+        ASSERT_NE(item, found.end()) << text.toStdString();
+        EXPECT_EQ((*item)->shortcut(), key) << text.toStdString();
+    }
+}
+
+// Tab visits every enabled control once in a ring, the sheet as one stop.
+TEST_F(MainWindowTest, TabVisitsEveryEnabledControlOnce) {
+    build();
+    tk::disableGadget(Gadget::ScoreSheet, false);
+    tk::disableGadget(Gadget::HoldAllButton, false);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), tk::gadgetWidget(Gadget::RollButton));
+    const int ring[] = {Gadget::HoldAllButton, 1, 2, 3, 4, 5, Gadget::ScoreSheet,
+                        Gadget::RollButton};
+    for (int gadget : ring) {
+        pressKey(Window::Main, Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), tk::gadgetWidget(gadget)) << "to " << gadget;
+    }
+    pressKey(Window::Main, Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), tk::gadgetWidget(Gadget::ScoreSheet));
+}
+
+TEST_F(MainWindowTest, EveryControlTabReachesIsNamedInEveryShippedLanguage) {
+    dir_.copyShippedData();
+    for (const char* file : {"en.lang", "de.lang", "bg.lang"}) {
+        game().langFile = QString::fromLatin1(file);
+        build();
+        EXPECT_EQ(unnamedFocusableControls(mainWindow()), QStringList()) << file;
+        closeMainWindow();
+    }
+}
+
+// Dice, cells and labels are spoken in the language of the moment and
+// follow every change.
+TEST_F(MainWindowTest, ScreenReaderHearsDiceCellsAndLabelsAsTheyChange) {
+    dir_.copyShippedData();
+    build();
+    EXPECT_EQ(spokenGadget(Gadget::ScoreSheet), "Score sheet");
+    EXPECT_EQ(spokenGadget(2), "Die 2: blank");
+    tk::setGadgetText(2, "K");
+    EXPECT_EQ(spokenGadget(2), "Die 2: King");
+    QTest::mouseClick(tk::gadgetWidget(2), Qt::LeftButton);
+    EXPECT_EQ(spokenGadget(2), "Die 2: King, held");
+    tk::setGadgetText(5, "10");
+    EXPECT_EQ(spokenGadget(5), "Die 5: Ten");
+    EXPECT_EQ(spokenCell(0, 0), "Nines");
+    EXPECT_EQ(spokenCell(0, 1), "Nines, Ann: free");
+    tk::setCellText(Gadget::ScoreSheet, 0, 1, "3");
+    tk::setCellColour(Gadget::ScoreSheet, 0, tk::ColourTarget::Background, 0x3366FF, 1);
+    EXPECT_EQ(spokenCell(0, 1), "Nines, Ann: 3, entered");
+    EXPECT_EQ(spokenCell(6, 2), "Bonus (3), Bea: 0");
+    tk::setCellText(Gadget::ScoreSheet, 14, 1, "3");
+    EXPECT_EQ(spokenCell(14, 1), "Total, Ann: 3");
+    EXPECT_EQ(spokenGadget(Gadget::PlayerLabel), "Turn: Ann");
+    EXPECT_EQ(spokenGadget(Gadget::HandNameLabel), "No hand yet");
+    tk::setGadgetText(Gadget::HandNameLabel, "Pair");
+    EXPECT_EQ(spokenGadget(Gadget::HandNameLabel), "Hand: Pair");
+
+    switchLanguage(Menu::FirstLanguage + 1);
+    EXPECT_EQ(spokenGadget(2), QString::fromUtf8("Würfel 2: König, gehalten"));
+    EXPECT_EQ(spokenCell(0, 1), "Neunen, Ann: 3, eingetragen");
+    tk::setGadgetText(Gadget::PlayerLabel, "Bea");
+    EXPECT_EQ(spokenGadget(Gadget::PlayerLabel), "Am Zug: Bea");
+    switchLanguage(Menu::FirstLanguage + 2);
+    EXPECT_EQ(spokenGadget(2), QString::fromUtf8("Зар 2: Поп, задържан"));
+    EXPECT_EQ(tk::cellText(Gadget::ScoreSheet, 0, 1), "3") << "the sheet's own text is kept";
 }
 
 } // namespace

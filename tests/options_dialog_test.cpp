@@ -8,6 +8,7 @@
 #include "gui_support.h"
 #include "test_support.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -342,6 +343,33 @@ TEST_F(OptionsDialogTest, WindowAndGadgetsAreLaidOutAsTabledWithTextsFromTheLang
                    EXPECT_EQ(tk::gadgetText(Gadget::CancelButton), "Leave");
                },
                clickStep(Gadget::CancelButton)});
+}
+
+// The focus starts on the spin box and Tab reaches every control, each with
+// a name; the spin box tells a screen reader the number it shows, even where
+// that is not its value.
+TEST_F(OptionsDialogTest, KeysAloneChangeTheOptionsAndEveryControlIsNamed) {
+    dir.copyShippedData();
+    game().langFile = QStringLiteral("bg.lang");
+    setOptions(7000, 0, 1);
+    const auto shown = [] {
+        return QAccessible::queryAccessibleInterface(spin())->valueInterface()->currentValue();
+    };
+    runDialog({[&shown] {
+                   EXPECT_EQ(unnamedFocusableControls(tk::windowWidget(Window::Options)),
+                             QStringList());
+                   EXPECT_EQ(shown(), 7);
+                   EXPECT_EQ(QApplication::focusWidget(), spin());
+                   pressKey(Window::Options, Qt::Key_Down);
+               },
+               [&shown] {
+                   EXPECT_EQ(shown(), 4);
+                   for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Space, Qt::Key_Tab, Qt::Key_Tab})
+                       pressKey(Window::Options, key);
+                   EXPECT_EQ(QApplication::focusWidget(), tk::gadgetWidget(Gadget::ApplyButton));
+               },
+               [] { pressKey(Window::Options, Qt::Key_Space); }});
+    expectOptions(4000, 1, 1);
 }
 
 TEST_F(OptionsDialogTest, MissingLanguageKeysLeaveTheTextsEmpty) {

@@ -1,10 +1,13 @@
 #include "game/startup.h"
+#include "gui_support.h"
 #include "rules/game_state.h"
 #include "test_support.h"
 #include "toolkit/toolkit.h"
 #include "ui/ids.h"
 #include "ui/setup_dialog.h"
 
+#include <QAccessible>
+#include <QCoreApplication>
 #include <QFile>
 #include <QImage>
 #include <QMainWindow>
@@ -161,6 +164,48 @@ TEST_F(SetupDialogTest, AgainstTheComputerOnlyThePersonIsAsked) {
     EXPECT_EQ(game().vsComputer, 1);
     expectPlayers({"Ann", "Computer"});
     EXPECT_EQ(asked, std::vector<Question>(3, nameQuestion(1)));
+}
+
+// Without a mouse: the first picture has the focus, Tab moves to the second
+// and Space chooses; a screen reader hears what each picture chooses and
+// what each question's field asks for.
+TEST_F(SetupDialogTest, PicturesAndQuestionsAreNamedAndChosenWithKeys) {
+    dir_.copyShippedData();
+    const struct {
+        const char* file;
+        bool tab;
+        QString computerButton;
+        std::vector<QString> fields;
+    } cases[] = {
+        {"en.lang", true, "One person against the computer", {"Player's name"}},
+        {"de.lang",
+         false,
+         "Ein Mensch gegen den Computer",
+         {"Anzahl der Spieler", "Name des Spielers", "Name des Spielers"}},
+        {"bg.lang", true, "Един човек срещу компютъра", {"Име на играча"}},
+    };
+    for (const auto& [file, tab, computerButton, expected] : cases) {
+        game().langFile = QString::fromLatin1(file);
+        game().playerCount = 0;
+        std::vector<QString> fields;
+        tk::setBoxScript([&fields](const tk::BoxRequest& request) {
+            fields.push_back(request.fieldName);
+            return tk::BoxReply{tk::Answer::Ok, request.title.isEmpty() ? "Ann" : "2"};
+        });
+        runSetup([tab, &computerButton] {
+            QCoreApplication::processEvents();
+            EXPECT_EQ(unnamedFocusableControls(tk::windowWidget(Window::Setup)), QStringList());
+            EXPECT_EQ(
+                QAccessible::queryAccessibleInterface(tk::gadgetWidget(Gadget::ComputerButton))
+                    ->text(QAccessible::Name),
+                computerButton);
+            if (tab)
+                pressKey(Window::Setup, Qt::Key_Tab);
+            pressKey(Window::Setup, Qt::Key_Space);
+        });
+        EXPECT_EQ(game().vsComputer, tab ? 1 : 0) << file;
+        EXPECT_EQ(fields, expected) << file;
+    }
 }
 
 TEST_F(SetupDialogTest, WindowIsAsTabledAndWorksWithoutPictures) {

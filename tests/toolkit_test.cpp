@@ -266,6 +266,47 @@ TEST_F(ListViewTest, CellExtrasAreShownButAreNeitherTextNorColour) {
     EXPECT_EQ(picture(), withPlaceholder);
 }
 
+// A key pressed on the active window, as the window system delivers it.
+void pressOnWindow(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(tk::windowWidget(0)->windowHandle(), key, modifiers);
+}
+
+TEST_F(ListViewTest, ReturnEnterAndSpaceChooseTheSelectedRowAsALeftClick) {
+    tk::selectCell(kList, 1, 2);
+    tk::focusGadget(kList);
+    const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {
+        {Qt::Key_Return, {}}, {Qt::Key_Enter, Qt::KeypadModifier}, {Qt::Key_Space, {}}};
+    for (const auto& [key, modifiers] : keys) {
+        pressOnWindow(key, modifiers);
+        EXPECT_EQ(takeEvents(), std::vector{gadgetSeen(0, kList, tk::ClickKind::LeftClick)});
+        EXPECT_EQ(tk::gadgetState(kList), 1);
+    }
+    // The arrows move the selection and stay in the chosen column.
+    pressOnWindow(Qt::Key_Down);
+    EXPECT_EQ(tk::gadgetState(kList), 2);
+    EXPECT_EQ(table()->currentColumn(), 2);
+    EXPECT_TRUE(takeEvents().empty());
+    tk::disableGadget(kList, true);
+    table()->setFocus();
+    pressOnWindow(Qt::Key_Return);
+    EXPECT_TRUE(takeEvents().empty());
+}
+
+TEST_F(ListViewTest, TabLeavesTheListAfterOneStop) {
+    tk::pushButton(6, 320, 10, 60, 30, QStringLiteral("Roll"));
+    tk::pushButton(7, 320, 50, 60, 30, QStringLiteral("Off"));
+    tk::toggleButton(1, 320, 90, 40, 40, QStringLiteral("A"));
+    tk::disableGadget(7, true);
+    tk::selectCell(kList, 0, 1);
+    tk::focusGadget(kList);
+    const std::pair<Qt::KeyboardModifiers, int> steps[] = {
+        {{}, 6}, {{}, 1}, {{}, kList}, {Qt::ShiftModifier, 1}, {Qt::ShiftModifier, 6}};
+    for (const auto& [modifiers, expected] : steps) {
+        pressOnWindow(Qt::Key_Tab, modifiers);
+        EXPECT_EQ(QApplication::focusWidget(), tk::gadgetWidget(expected)) << "to " << expected;
+    }
+}
+
 // ---- spin box --------------------------------------------------------------
 
 class SpinBoxTest : public ToolkitTest {
@@ -508,6 +549,101 @@ TEST_F(MenuTest, TitlesAndItemsCanBeRelabelled) {
     EXPECT_EQ(takeEvents(), (std::vector{Seen{tk::EventKind::Menu, 0, -1, 10, {}}}));
 }
 
+// Keys and the mnemonic give the events of clicks at the moment they are
+// pressed, so they keep their order with each other and with clicks.
+TEST_F(MenuTest, KeysClickGadgetsAndChooseItemsInTheOrderPressed) {
+    tk::setMenuItemKey(0, 1, QStringLiteral("Ctrl+N"));
+    tk::pushButton(6, 10, 40, 80, 30, QStringLiteral("&Roll"));
+    tk::toggleButton(1, 100, 40, 40, 40, QStringLiteral("A"));
+    tk::setGadgetKey(6, QStringLiteral("Ctrl+R"));
+    tk::setGadgetKey(1, QStringLiteral("1"));
+    tk::activateWindow(0);
+    QCoreApplication::processEvents();
+    pressOnWindow(Qt::Key_R, Qt::ControlModifier);
+    pressOnWindow(Qt::Key_1);
+    pressOnWindow(Qt::Key_N, Qt::ControlModifier);
+    pressOnWindow(Qt::Key_R, Qt::AltModifier);
+    pressOnWindow(Qt::Key_1);
+    pressOnWindow(Qt::Key_1);
+    const Seen menu{tk::EventKind::Menu, 0, -1, 1, {}};
+    EXPECT_EQ(takeEvents(), (std::vector{gadgetSeen(0, 6), gadgetSeen(0, 1), menu, gadgetSeen(0, 6),
+                                         gadgetSeen(0, 1), gadgetSeen(0, 1)}));
+    EXPECT_EQ(tk::gadgetState(1), 1);
+    EXPECT_EQ(action({"Game", "New"})->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
+    EXPECT_EQ(tk::menuItemText(0, 1), "New");
+    tk::disableGadget(6, true);
+    tk::disableGadget(1, true);
+    pressOnWindow(Qt::Key_R, Qt::ControlModifier);
+    pressOnWindow(Qt::Key_1);
+    EXPECT_TRUE(takeEvents().empty());
+    EXPECT_EQ(tk::gadgetState(1), 1);
+}
+
+// ---- what a screen reader gets ----------------------------------------------
+
+// Only names and values: Qt announces changes only to a screen reader that
+// is really there (see the end-to-end check through AT-SPI).
+class AccessibleTest : public ToolkitTest {
+  protected:
+    static QString nameOf(int gadget) {
+        return QAccessible::queryAccessibleInterface(tk::gadgetWidget(gadget))
+            ->text(QAccessible::Name);
+    }
+};
+
+TEST_F(AccessibleTest, NamersFollowTextAndState) {
+    tk::toggleButton(1, 10, 10, 40, 40, QString());
+    tk::textLabel(8, 60, 10, 100, 20, QString());
+    const tk::GadgetNamer namer = [](const QString& text, int state) {
+        return (text.isEmpty() ? QStringLiteral("blank") : text) + (state ? " held" : "");
+    };
+    tk::setGadgetNamer(1, namer);
+    tk::setGadgetNamer(8, namer);
+    EXPECT_EQ(nameOf(1), "blank");
+    QTest::mouseClick(tk::gadgetWidget(1), Qt::LeftButton);
+    EXPECT_EQ(nameOf(1), "blank held");
+    tk::setGadgetText(1, QStringLiteral("K"));
+    EXPECT_EQ(nameOf(1), "K held");
+    tk::setGadgetState(1, 0);
+    EXPECT_EQ(nameOf(1), "K");
+    tk::setGadgetText(8, QStringLiteral("Ann"));
+    EXPECT_EQ(nameOf(8), "Ann");
+}
+
+TEST_F(AccessibleTest, ListCellsAreNamedByTheNamerWhenAsked) {
+    tk::listView(3, 10, 10, 300, 200, QString(), 80, tk::FullRowSelect);
+    tk::addColumn(3, 1, QStringLiteral("Ann"), 60);
+    tk::addRow(3, QStringLiteral("Nines\n"));
+    tk::setAccessibleName(3, QStringLiteral("Sheet"));
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(tk::gadgetWidget(3));
+    EXPECT_EQ(list->text(QAccessible::Name), "Sheet");
+    QAccessibleTableInterface* table = list->tableInterface();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->cellAt(0, 0)->text(QAccessible::Name), "Nines");
+    tk::setCellNamer(3, [](int row, int column) {
+        return tk::cellText(3, row, 0) + " " + QString::number(column) + ": " +
+               tk::cellText(3, row, column);
+    });
+    tk::setCellText(3, 0, 1, QStringLiteral("4"));
+    EXPECT_EQ(table->cellAt(0, 1)->text(QAccessible::Name), "Nines 1: 4");
+    EXPECT_EQ(tk::cellText(3, 0, 1), "4");
+}
+
+TEST_F(AccessibleTest, SpinBoxReportsTheNumberItShows) {
+    tk::spinBox(15, 10, 10, 80, 30, 0, 5);
+    tk::setGadgetState(15, 5);
+    tk::setGadgetText(15, QStringLiteral("7"));
+    QAccessibleInterface* box = QAccessible::queryAccessibleInterface(tk::gadgetWidget(15));
+    ASSERT_NE(box->valueInterface(), nullptr);
+    EXPECT_EQ(box->valueInterface()->currentValue().toInt(), 7);
+    EXPECT_EQ(box->valueInterface()->maximumValue().toInt(), 5);
+    EXPECT_EQ(box->text(QAccessible::Value), "7");
+    // Set by a screen reader, the value is stepped to as with the arrows.
+    box->valueInterface()->setCurrentValue(2);
+    EXPECT_EQ(takeEvents(), std::vector{gadgetSeen(0, 15)});
+    EXPECT_EQ(tk::gadgetState(15), 2);
+}
+
 // ---- boxes -----------------------------------------------------------------
 
 void pressKey(QWidget* box, Qt::Key key) {
@@ -549,6 +685,19 @@ TEST_F(ToolkitTest, InputBoxBlocksTheOtherWindowsAndShowsPlainText) {
     // Once the box is gone the same click counts.
     clickAsPerson(tk::gadgetWidget(6));
     EXPECT_EQ(takeEvents(), std::vector{gadgetSeen(0, 6)});
+}
+
+TEST_F(ToolkitTest, InputFieldIsNamedForAScreenReader) {
+    for (const auto& [fieldName, expected] :
+         {std::pair{QString("Player's name"), QString("Player's name")}, {QString(), "Name?"}}) {
+        whenBoxShows([expected](QWidget* box) {
+            auto* field = box->findChild<QLineEdit*>();
+            EXPECT_EQ(QAccessible::queryAccessibleInterface(field)->text(QAccessible::Name),
+                      expected);
+            pressKey(box, Qt::Key_Return);
+        });
+        tk::inputBox(QString(), QStringLiteral("Name?"), "Ann", fieldName);
+    }
 }
 
 TEST_F(ToolkitTest, MessageBoxGivesTheChosenAnswerAndShowsPlainText) {

@@ -1,4 +1,5 @@
 #include "game/turn_flow.h"
+#include "gui_support.h"
 #include "rules/game_state.h"
 #include "rules/random.h"
 #include "rules/rules.h"
@@ -221,6 +222,11 @@ class Driver {
         then(pressCloseBox);
         run();
     }
+    // Adds the steps and runs them, ending with the Exit key.
+    void runAndExitByKey() {
+        then([] { pressKey(Window::Main, Qt::Key_Q, Qt::ControlModifier); });
+        run();
+    }
 
     std::vector<tk::BoxRequest> boxes;
     tk::Answer answer = tk::Answer::Yes;
@@ -234,6 +240,8 @@ class Driver {
             postMenu(Menu::Exit);
             return;
         }
+        // Let the window become active and paint, as a person would see it.
+        QCoreApplication::processEvents();
         const std::function<void()> step = std::move(steps_.front());
         steps_.pop_front();
         step();
@@ -275,7 +283,61 @@ class TurnFlowTest : public testing::Test {
             game().playerNames[player] = names[player - 1];
     }
 
+    // A person's input: mouse clicks, or with keys_ set key presses alone.
+    void pressRoll() const {
+        if (keys_)
+            pressKey(Window::Main, Qt::Key_R, Qt::ControlModifier);
+        else
+            clickGadget(Gadget::RollButton);
+    }
+    void toggleDie(int die) const {
+        if (keys_)
+            pressKey(Window::Main, static_cast<Qt::Key>(Qt::Key_0 + die));
+        else
+            clickGadget(die);
+    }
+    // By keys: from the roll button one Tab on, Space, and back.
+    void pressHoldAll() const {
+        if (!keys_)
+            return clickGadget(Gadget::HoldAllButton);
+        pressKey(Window::Main, Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), tk::gadgetWidget(Gadget::HoldAllButton));
+        pressKey(Window::Main, Qt::Key_Space);
+        pressKey(Window::Main, Qt::Key_Tab, Qt::ShiftModifier);
+    }
+    // By keys: Up or Down to the row, then Return, Enter or Space in turn.
+    void chooseRow(int row) {
+        if (!keys_)
+            return clickRow(row);
+        EXPECT_EQ(QApplication::focusWidget(), sheet());
+        for (int at = tk::gadgetState(Gadget::ScoreSheet); at != row;
+             at = tk::gadgetState(Gadget::ScoreSheet))
+            pressKey(Window::Main, at < row ? Qt::Key_Down : Qt::Key_Up);
+        const std::pair<Qt::Key, Qt::KeyboardModifiers> choices[] = {
+            {Qt::Key_Return, {}}, {Qt::Key_Enter, Qt::KeypadModifier}, {Qt::Key_Space, {}}};
+        const auto& [key, modifiers] = choices[choiceKey_++ % std::size(choices)];
+        pressKey(Window::Main, key, modifiers);
+    }
+
+    // With keys, the sheet takes the focus at the player's first free row.
+    void expectPhaseC(int player) const {
+        EXPECT_FALSE(enabled(Gadget::RollButton));
+        EXPECT_FALSE(enabled(Gadget::HoldAllButton));
+        EXPECT_TRUE(enabled(Gadget::ScoreSheet));
+        if (!keys_)
+            return;
+        const Sheet cells = readSheet();
+        const auto free = std::ranges::find_if(
+            cells, [player](const auto& row) { return row[player].colour == tk::kNoColour; });
+        EXPECT_EQ(tk::gadgetState(Gadget::ScoreSheet),
+                  free == cells.end() ? -1 : free - cells.begin());
+        EXPECT_EQ(QApplication::focusWidget(), sheet());
+    }
+
     void expectPhaseA(int player) {
+        if (keys_) {
+            EXPECT_EQ(QApplication::focusWidget(), tk::gadgetWidget(Gadget::RollButton));
+        }
         EXPECT_EQ(tk::gadgetText(Gadget::PlayerLabel), game().playerNames[player]);
         EXPECT_TRUE(enabled(Gadget::RollButton));
         EXPECT_FALSE(enabled(Gadget::HoldAllButton));
@@ -294,7 +356,7 @@ class TurnFlowTest : public testing::Test {
             expectPhaseA(plan.player);
             if (!plan.first.isEmpty())
                 scriptDice(plan.first + plan.second);
-            clickGadget(Gadget::RollButton);
+            pressRoll();
         });
         driver.then([this, plan] {
             EXPECT_TRUE(enabled(Gadget::HoldAllButton));
@@ -304,9 +366,9 @@ class TurnFlowTest : public testing::Test {
             }
             afterFirstRoll_ = diceFaces();
             for (int die : plan.holds)
-                clickGadget(die);
+                toggleDie(die);
             if (plan.holdAll)
-                clickGadget(Gadget::HoldAllButton);
+                pressHoldAll();
         });
         roll(driver);
         driver.then([this, plan] {
@@ -316,25 +378,23 @@ class TurnFlowTest : public testing::Test {
                     EXPECT_EQ(faces[die - 1], afterFirstRoll_[die - 1]) << "held die " << die;
                 }
             }
-            EXPECT_FALSE(enabled(Gadget::RollButton));
-            EXPECT_FALSE(enabled(Gadget::HoldAllButton));
-            EXPECT_TRUE(enabled(Gadget::ScoreSheet));
+            expectPhaseC(plan.player);
             const QString joined = faces.join(QString());
             expectPreview(plan.player, joined);
             expected_ =
                 plan.expected.value_or(categoryValue(plan.row, classifyHand(joined), joined));
             before_ = readSheet();
-            clickRow(plan.row);
+            chooseRow(plan.row);
         });
         driver.then([this, plan] { expectEntry(plan.player, plan.row); });
     }
 
     // A click on the roll button, the dice not held getting `faces` when given.
-    static void roll(Driver& driver, const QStringList& faces = {}) {
-        driver.then([faces] {
+    void roll(Driver& driver, const QStringList& faces = {}) const {
+        driver.then([this, faces] {
             if (!faces.isEmpty())
                 scriptDice(faces);
-            clickGadget(Gadget::RollButton);
+            pressRoll();
         });
     }
 
@@ -343,7 +403,7 @@ class TurnFlowTest : public testing::Test {
         driver.then([this, row, value] {
             before_ = readSheet();
             expected_ = value;
-            clickRow(row);
+            chooseRow(row);
         });
         driver.then([this, player, row] { expectEntry(player, row); });
     }
@@ -417,7 +477,7 @@ class TurnFlowTest : public testing::Test {
             EXPECT_NE(diceFaces(), QStringList(5, QString()));
             EXPECT_TRUE(enabled(Gadget::ScoreSheet));
         });
-        refuse(driver, [] { clickRow(0); });
+        refuse(driver, [this] { chooseRow(0); });
         driver.then([&driver] { EXPECT_EQ(driver.boxes.size(), 1u); });
     }
 
@@ -444,10 +504,15 @@ class TurnFlowTest : public testing::Test {
             }
         driver.then([this, &driver] { expectGameOver(driver); });
         expectNoEntryAfterTheEnd(driver);
-        driver.runAndClose();
+        if (keys_)
+            driver.runAndExitByKey();
+        else
+            driver.runAndClose();
     }
 
     ScopedWorkDir dir_;
+    bool keys_ = false;
+    int choiceKey_ = 0;
     Sheet before_;
     QString label_;
     QStringList afterFirstRoll_;
@@ -512,6 +577,13 @@ TEST_F(TurnFlowTest, ThreePeoplePlayASeededGameInTurnOrder) {
 
 TEST_F(TurnFlowTest, FourPeoplePlayASeededGameInTurnOrder) {
     playSeededGame({"Ann", "Bea", " Cy ", "Dan"}, 2024);
+}
+
+// Ctrl+R, the digit keys, Tab and Space to hold all, the arrows and Return,
+// Enter or Space on the sheet, and Ctrl+Q at the end: not one click.
+TEST_F(TurnFlowTest, TwoPeoplePlayASeededGameWithKeysAlone) {
+    keys_ = true;
+    playSeededGame({"Ann", "Bea"}, 99);
 }
 
 // Every player has only "5 of a Kind" left; a straight enters 0 there,
@@ -694,7 +766,56 @@ TEST_F(TurnFlowTest, ComputersEntryStaysMarkedUntilThePersonRollsAgain) {
     driver.runAndClose();
 }
 
+TEST_F(TurnFlowTest, KeysRefuseWhatAClickRefusesAndMoveOnlyWithinTheSheet) {
+    setPlayers({"Ann", "Bea"});
+    keys_ = true;
+    Driver driver;
+    driver.then([this] { expectPhaseA(1); });
+    for (int player : {1, 2}) {
+        roll(driver, hand("9 9 9 K K A A A A A"));
+        roll(driver);
+        driver.then([this, player] { expectPhaseC(player); });
+        enter(driver, player, 0, 0);
+    }
+    roll(driver, kStraight);
+    roll(driver, kStraight);
+    driver.then([this] { expectPhaseC(1); });
+    for (int row : {0, kBonusRow, kTotalRow})
+        refuse(driver, [this, row] { chooseRow(row); });
+    // The digit keys toggle the dice and are not typed into the sheet.
+    driver.then([this] {
+        toggleDie(3);
+        EXPECT_EQ(heldDice(), (std::vector{0, 0, 1, 0, 0}));
+        EXPECT_EQ(tk::gadgetState(Gadget::ScoreSheet), kTotalRow);
+    });
+    enter(driver, 1, 10, 4);
+    driver.then([this] { expectPhaseA(2); });
+    driver.runAndExitByKey();
+}
+
 // ---- menus during a game ---------------------------------------------------------
+
+TEST_F(TurnFlowTest, MenuKeysAskAndOpenAsTheirItemsDo) {
+    setPlayers({"Ann", "Bea"});
+    Driver driver;
+    driver.answer = tk::Answer::No;
+    driver.then([] { pressKey(Window::Main, Qt::Key_N, Qt::ControlModifier); });
+    driver.then([&driver] {
+        ASSERT_EQ(driver.boxes.size(), 1u);
+        EXPECT_EQ(driver.boxes[0].text, "Start again?");
+        pressKey(Window::Main, Qt::Key_H, Qt::ControlModifier);
+    });
+    driver.then([] {
+        ASSERT_NE(tk::windowWidget(Window::HighScores), nullptr);
+        EXPECT_FALSE(tk::windowWidget(Window::Main)->isEnabled());
+        closeBox(Window::HighScores);
+    });
+    driver.then([&driver] {
+        EXPECT_EQ(tk::windowWidget(Window::HighScores), nullptr);
+        EXPECT_EQ(driver.boxes.size(), 1u);
+    });
+    driver.runAndExitByKey();
+}
 
 TEST_F(TurnFlowTest, NewGameNoChangesNothingAndYesStartsAfreshWithTheSamePlayers) {
     setPlayers({"Ann", "Bea", "Cy"});

@@ -19,7 +19,7 @@ namespace {
 class InputDialog : public QDialog {
   public:
     InputDialog(const QString& title, const QString& prompt, const QString& defaultText,
-                QWidget* owner)
+                const QString& fieldName, QWidget* owner)
         : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
         setWindowTitle(title);
         setWindowModality(Qt::ApplicationModal);
@@ -27,6 +27,8 @@ class InputDialog : public QDialog {
         label->setTextFormat(Qt::PlainText);
         field_ = new QLineEdit(defaultText);
         field_->selectAll();
+        field_->setAccessibleName(fieldName.isEmpty() ? prompt : fieldName);
+        label->setBuddy(field_);
         auto* ok = new QPushButton(QStringLiteral("OK"));
         ok->setDefault(true);
         connect(ok, &QPushButton::clicked, this, &QDialog::accept);
@@ -61,7 +63,7 @@ std::optional<BoxReply> scripted(const BoxRequest& request) {
 } // namespace
 
 Answer messageBox(const QString& title, const QString& text, Buttons buttons) {
-    if (const auto reply = scripted({BoxRequest::Kind::Message, title, text, {}, buttons}))
+    if (const auto reply = scripted({BoxRequest::Kind::Message, title, text, {}, buttons, {}}))
         return reply->answer;
     QMessageBox box(currentWindow());
     box.setWindowTitle(title);
@@ -81,17 +83,18 @@ Answer messageBox(const QString& title, const QString& text, Buttons buttons) {
     return chosen == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
-QString inputBox(const QString& title, const QString& prompt, const QString& defaultText) {
+QString inputBox(const QString& title, const QString& prompt, const QString& defaultText,
+                 const QString& fieldName) {
     if (const auto reply =
-            scripted({BoxRequest::Kind::Input, title, prompt, defaultText, Buttons::Ok}))
+            scripted({BoxRequest::Kind::Input, title, prompt, defaultText, Buttons::Ok, fieldName}))
         return reply->text;
-    InputDialog box(title, prompt, defaultText, currentWindow());
+    InputDialog box(title, prompt, defaultText, fieldName, currentWindow());
     centre(&box);
     return box.exec() == QDialog::Accepted ? box.answer() : QString();
 }
 
 void ownerlessMessageBox(const QString& title, const QString& text) {
-    if (scripted({BoxRequest::Kind::Message, title, text, {}, Buttons::Ok}))
+    if (scripted({BoxRequest::Kind::Message, title, text, {}, Buttons::Ok, {}}))
         return;
     // Shown without an owner and without modality: no window is disabled.
     QMessageBox box;

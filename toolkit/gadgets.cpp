@@ -34,6 +34,8 @@ WrappingButton* makeButton(int number, bool toggle, int x, int y, int w, int h,
                 h);
     QObject::connect(button, &QAbstractButton::clicked, button,
                      [number] { pushGadgetEvent(number); });
+    QObject::connect(button, &QAbstractButton::toggled, button,
+                     [number] { refreshAccessibleName(number); });
     return button;
 }
 
@@ -289,6 +291,7 @@ void setGadgetText(int number, const QString& text) {
         button->setText(text);
     else if (auto* label = qobject_cast<QLabel*>(widget))
         label->setText(text);
+    refreshAccessibleName(number);
 }
 
 bool isGadgetEnabled(int number) {

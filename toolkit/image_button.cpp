@@ -1,6 +1,7 @@
 #include "toolkit/image_button.h"
 
 #include <QPainter>
+#include <QShortcutEvent>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
@@ -95,6 +96,15 @@ WrappingButton::WrappingButton(QWidget* parent) : QAbstractButton(parent) {
 
 QSize WrappingButton::sizeHint() const {
     return fontMetrics().size(Qt::TextShowMnemonic, text()) + QSize(16, 10);
+}
+
+bool WrappingButton::event(QEvent* event) {
+    if (event->type() != QEvent::Shortcut || static_cast<QShortcutEvent*>(event)->isAmbiguous())
+        return QAbstractButton::event(event);
+    if (focusPolicy() != Qt::NoFocus)
+        setFocus(Qt::ShortcutFocusReason);
+    click();
+    return true;
 }
 
 void WrappingButton::paintEvent(QPaintEvent*) {

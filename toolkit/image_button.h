@@ -22,7 +22,9 @@ class ImageButton : public QAbstractButton {
 
 // A push or toggle button whose text wraps onto further lines when it does
 // not fit, keeping "&" as the keyboard mnemonic. A pressed toggle button has
-// a face of a strongly different colour and a frame inside its edge.
+// a face of a strongly different colour and a frame inside its edge. The
+// mnemonic clicks at once, as the mouse does, rather than after Qt's animated
+// press, so that it keeps its place among other input.
 class WrappingButton : public QAbstractButton {
     Q_OBJECT
   public:
@@ -30,6 +32,7 @@ class WrappingButton : public QAbstractButton {
     QSize sizeHint() const override;
 
   protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 };
 

@@ -1,6 +1,7 @@
 #include "toolkit/list_view.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -75,6 +76,19 @@ class TintedSelectionDelegate : public QStyledItemDelegate {
     }
 };
 
+// A cell that a screen reader reads by the list's cell namer.
+class NamedItem : public QTableWidgetItem {
+  public:
+    using QTableWidgetItem::QTableWidgetItem;
+
+    QVariant data(int role) const override {
+        const auto* list = static_cast<const ListView*>(tableWidget());
+        if (role == Qt::AccessibleTextRole && list)
+            return list->cellName(row(), column());
+        return QTableWidgetItem::data(role);
+    }
+};
+
 // A disabled list stays as readable as an enabled one, and its selection is a
 // light tint in every state, so cell colours show through it.
 void keepReadableWhenDisabled(QWidget* list) {
@@ -111,6 +125,7 @@ ListView::ListView(const QString& firstTitle, int firstWidth, bool gridLines, bo
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFocusPolicy(Qt::StrongFocus);
+    setTabKeyNavigation(false);
     verticalHeader()->hide();
     verticalHeader()->setMinimumSectionSize(kRowHeight);
     verticalHeader()->setDefaultSectionSize(kRowHeight);
@@ -141,14 +156,14 @@ void ListView::appendRow(const QString& text) {
     insertRow(row);
     const QStringList cells = text.split(u'\n');
     for (int column = 0; column < cells.size() && column < columnCount(); ++column)
-        setItem(row, column, new QTableWidgetItem(cells[column]));
+        setItem(row, column, new NamedItem(cells[column]));
     fillRowItems(row);
 }
 
 void ListView::fillRowItems(int row) {
     for (int column = 0; column < columnCount(); ++column)
         if (!item(row, column))
-            setItem(row, column, new QTableWidgetItem);
+            setItem(row, column, new NamedItem);
 }
 
 int ListView::selectedRow() const {
@@ -161,6 +176,38 @@ void ListView::selectRow(int row) {
         clearSelection();
     else
         QTableWidget::selectRow(row);
+}
+
+void ListView::selectCell(int row, int column) {
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount()) {
+        selectionModel()->clearCurrentIndex();
+        clearSelection();
+        return;
+    }
+    setCurrentCell(row, column, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void ListView::setCellNamer(std::function<QString(int row, int column)> namer) {
+    cellNamer_ = std::move(namer);
+}
+
+QString ListView::cellName(int row, int column) const {
+    if (cellNamer_)
+        return cellNamer_(row, column);
+    const QTableWidgetItem* cell = item(row, column);
+    return cell ? cell->text() : QString();
+}
+
+void ListView::keyPressEvent(QKeyEvent* event) {
+    const bool choose = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
+                        event->key() == Qt::Key_Space;
+    const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (!choose || modifiers != Qt::NoModifier || !isEnabled()) {
+        QTableWidget::keyPressEvent(event);
+        return;
+    }
+    emit pressed(selectedRow(), Qt::LeftButton, false);
+    event->accept();
 }
 
 bool ListView::eventFilter(QObject* watched, QEvent* event) {

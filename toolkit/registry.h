@@ -49,6 +49,7 @@ struct GadgetEntry {
     QPointer<QWidget> widget;
     GadgetKind kind;
     int window;
+    GadgetNamer namer = {};
 };
 
 struct MenuEntry {
@@ -86,6 +87,8 @@ void placeGadget(int number, GadgetKind kind, QWidget* widget, int x, int y, int
 GameWindow* currentWindow();
 // Queues a gadget event for `number`.
 void pushGadgetEvent(int number, ClickKind click = ClickKind::None);
+// Renames the gadget through its namer, if it has one.
+void refreshAccessibleName(int number);
 // Drops the gadgets and menus that belonged to a window being closed.
 void forgetWindowContents(int window);
 // Frees sounds; the rest of the media needs no release.

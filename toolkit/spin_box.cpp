@@ -1,14 +1,58 @@
 #include "toolkit/spin_box.h"
 
+#include <QAccessibleWidget>
 #include <QLineEdit>
 #include <algorithm>
 
 namespace tk {
 
+namespace {
+
+// Qt's own spin box interface reads a "value" property that this widget does
+// not have, and so would report 0 whatever the box shows.
+class SpinBoxAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+  public:
+    explicit SpinBoxAccessible(SpinBox* box) : QAccessibleWidget(box, QAccessible::SpinBox) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text text) const override {
+        return text == QAccessible::Value ? box()->shownText() : QAccessibleWidget::text(text);
+    }
+    QVariant currentValue() const override { return box()->shownNumber(); }
+    // A value set by a screen reader is stepped to, as with the arrows.
+    void setCurrentValue(const QVariant& value) override {
+        box()->stepBy(value.toInt() - box()->value());
+    }
+    QVariant maximumValue() const override { return box()->maximum(); }
+    QVariant minimumValue() const override { return box()->minimum(); }
+    QVariant minimumStepSize() const override { return 1; }
+
+  private:
+    SpinBox* box() const { return static_cast<SpinBox*>(widget()); }
+};
+
+QAccessibleInterface* spinBoxAccessible(const QString& className, QObject* object) {
+    auto* box = qobject_cast<SpinBox*>(object);
+    if (box && className == QLatin1String(SpinBox::staticMetaObject.className()))
+        return new SpinBoxAccessible(box);
+    return nullptr;
+}
+
+} // namespace
+
 SpinBox::SpinBox(int minimum, int maximum, QWidget* parent)
     : QAbstractSpinBox(parent), minimum_(minimum), maximum_(std::max(minimum, maximum)),
       value_(minimum) {
     setKeyboardTracking(false);
+    static const bool accessible = [] {
+        QAccessible::installFactory(spinBoxAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     connect(lineEdit(), &QLineEdit::textEdited, this, [this] { typed_ = true; });
 }
 
@@ -29,6 +73,14 @@ QString SpinBox::shownText() const {
 void SpinBox::setShownText(const QString& text) {
     lineEdit()->setText(text);
     typed_ = false;
+    QAccessibleValueChangeEvent changed(this, shownNumber());
+    QAccessible::updateAccessibility(&changed);
+}
+
+int SpinBox::shownNumber() const {
+    bool ok = false;
+    const int shown = lineEdit()->text().trimmed().toInt(&ok, 10);
+    return ok ? shown : value_;
 }
 
 void SpinBox::stepBy(int steps) {

@@ -18,6 +18,10 @@ class SpinBox : public QAbstractSpinBox {
     void setValue(int value);
     QString shownText() const;
     void setShownText(const QString& text);
+    // The number shown, or the value while the text is no whole number.
+    int shownNumber() const;
+    int minimum() const { return minimum_; }
+    int maximum() const { return maximum_; }
 
     void stepBy(int steps) override;
     QValidator::State validate(QString& input, int& pos) const override;

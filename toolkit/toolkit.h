@@ -124,6 +124,33 @@ inline constexpr int kDefaultFont = -1; // the platform's default font
 // Font for the gadgets created from now on.
 void setGadgetFont(int font);
 
+// ---- keyboard --------------------------------------------------------------
+
+// Keys are written as portable key text: "Ctrl+R", "F1", "3".
+// While the gadget's window is active, the key clicks the button gadget at
+// once, as a mouse click does (same event, same queue); a disabled gadget
+// ignores it.
+void setGadgetKey(int number, const QString& key);
+// The key chooses the menu item and is shown beside its text, which stays
+// as it is.
+void setMenuItemKey(int menu, int id, const QString& key);
+// Gives the keyboard focus to the gadget.
+void focusGadget(int number);
+// List view: selects `row` (-1 for none) with the cell in `column` current,
+// so that Up and Down move the selection within that column.
+void selectCell(int number, int row, int column);
+
+// ---- what a screen reader reports --------------------------------------------
+
+void setAccessibleName(int number, const QString& name, const QString& description = {});
+// Names a button or label from its text and state, now and whenever either
+// changes; the change is announced.
+using GadgetNamer = std::function<QString(const QString& text, int state)>;
+void setGadgetNamer(int number, GadgetNamer namer);
+// Names the cells of a list view, asked afresh whenever a cell is read.
+using CellNamer = std::function<QString(int row, int column)>;
+void setCellNamer(int number, CellNamer namer);
+
 // ---- menus -----------------------------------------------------------------
 
 // Attaches menu bar `number` to a window; the calls below fill it in order.
@@ -149,8 +176,10 @@ enum class Answer { Ok, Yes, No };
 // Modal box; the program's other windows are disabled while it is shown.
 Answer messageBox(const QString& title, const QString& text, Buttons buttons);
 // Modal one-line question; Enter or OK gives the field's text, Escape or
-// closing the box gives the empty text.
-QString inputBox(const QString& title, const QString& prompt, const QString& defaultText);
+// closing the box gives the empty text. A screen reader calls the field by
+// `fieldName`, or by the prompt when that is empty.
+QString inputBox(const QString& title, const QString& prompt, const QString& defaultText,
+                 const QString& fieldName = {});
 // Plain box without an owner window; it disables nothing. Returns when closed.
 void ownerlessMessageBox(const QString& title, const QString& text);
 
@@ -177,6 +206,7 @@ struct BoxRequest {
     QString text; // message text or input prompt
     QString defaultText;
     Buttons buttons = Buttons::Ok;
+    QString fieldName; // the input field's name for a screen reader
 };
 struct BoxReply {
     Answer answer = Answer::Ok;

@@ -15,6 +15,7 @@ void runHighScoreWindow() {
     tk::listView(Gadget::HighScoreList, 5, 5, 144, 170, QStringLiteral("Player"), 90,
                  tk::FullRowSelect);
     tk::addColumn(Gadget::HighScoreList, 1, QStringLiteral("Points"), 50);
+    tk::setAccessibleName(Gadget::HighScoreList, QStringLiteral("Highscores"));
     HighScoreTable& table = game().highScores;
     table = loadHighScores(QString::fromLatin1(kHighScoreFileName));
     sortHighScores(table);

@@ -21,12 +21,16 @@ void createGadgets() {
     tk::setGadgetState(Gadget::DelaySpin, seconds);
     tk::setGadgetText(Gadget::DelaySpin, QString::number(seconds));
     tk::textLabel(tk::kNoNumber, 205, 20, 60, 20, texts.text("sec"));
+    tk::setAccessibleName(
+        Gadget::DelaySpin,
+        texts.text("accDelay", QStringLiteral("Seconds the computer's hand stays shown")));
     tk::checkBox(Gadget::StrongerCheck, 5, 45, 255, 20, texts.text("strongerCPU"));
     tk::setGadgetState(Gadget::StrongerCheck, state.strongerCPU != 0 ? 1 : 0);
     tk::checkBox(Gadget::SoundCheck, 5, 65, 255, 20, texts.text("sound"));
     tk::setGadgetState(Gadget::SoundCheck, state.sound != 0 ? 1 : 0);
     tk::pushButton(Gadget::ApplyButton, 5, 100, 75, 30, texts.text("apply"));
     tk::pushButton(Gadget::CancelButton, 195, 100, 75, 30, texts.text("cancel"));
+    tk::focusGadget(Gadget::DelaySpin);
 }
 
 void applyOptions() {

@@ -15,6 +15,11 @@ struct SetupTexts {
     QString enterName;
     QString enterNrP;
     QString gameMode;
+    // What a screen reader calls the two pictures and the two questions' fields.
+    QString playersButton;
+    QString computerButton;
+    QString numberField;
+    QString nameField;
 };
 
 SetupTexts readSetupTexts() {
@@ -23,23 +28,31 @@ SetupTexts readSetupTexts() {
     result.enterName = texts.text("enterName");
     result.enterNrP = texts.text("enterNrP");
     result.gameMode = texts.text("gameMode");
+    result.playersButton = texts.text("accPlayers", QStringLiteral("People against each other"));
+    result.computerButton =
+        texts.text("accComputer", QStringLiteral("One person against the computer"));
+    result.numberField = texts.text("accNumberField", QStringLiteral("Number of players"));
+    result.nameField = texts.text("accNameField", QStringLiteral("Player's name"));
     return result;
 }
 
-void openSetupWindow(const QString& title) {
-    tk::openWindow(Window::Setup, 0, 0, 405, 75, title,
+void openSetupWindow(const SetupTexts& texts) {
+    tk::openWindow(Window::Setup, 0, 0, 405, 75, texts.gameMode,
                    tk::CloseBox | tk::SizingBorder | tk::Centred);
     tk::loadImage(Resource::PlayersImage, QStringLiteral("pvp_0.jpg"));
     tk::loadImage(Resource::ComputerImage, QStringLiteral("pvc_0.jpg"));
     tk::imageButton(Gadget::PlayersButton, 10, 10, 185, 40, Resource::PlayersImage);
     tk::imageButton(Gadget::ComputerButton, 210, 10, 185, 40, Resource::ComputerImage);
+    tk::setAccessibleName(Gadget::PlayersButton, texts.playersButton);
+    tk::setAccessibleName(Gadget::ComputerButton, texts.computerButton);
+    tk::focusGadget(Gadget::PlayersButton);
 }
 
-QString askName(const QString& prompt, int player) {
+QString askName(const SetupTexts& texts, int player) {
     const QString offered = QStringLiteral("Player %1").arg(player);
     QString name;
     do {
-        name = tk::inputBox(QString(), prompt, offered);
+        name = tk::inputBox(QString(), texts.enterName, offered, texts.nameField);
     } while (!isValidPlayerName(name));
     return name;
 }
@@ -48,17 +61,17 @@ void setUpPeople(const SetupTexts& texts) {
     GameState& state = game();
     state.vsComputer = 0;
     while (state.playerCount < kMinPlayers || state.playerCount > kMaxPlayers)
-        state.playerCount = toInteger(
-            tk::inputBox(QStringLiteral("PvP mode"), texts.enterNrP, QStringLiteral("2")));
+        state.playerCount = toInteger(tk::inputBox(QStringLiteral("PvP mode"), texts.enterNrP,
+                                                   QStringLiteral("2"), texts.numberField));
     for (int player = 1; player <= state.playerCount; ++player)
-        state.playerNames[player] = askName(texts.enterName, player);
+        state.playerNames[player] = askName(texts, player);
 }
 
 void setUpAgainstComputer(const SetupTexts& texts) {
     GameState& state = game();
     state.vsComputer = 1;
     state.playerCount = 2;
-    state.playerNames[1] = askName(texts.enterName, 1);
+    state.playerNames[1] = askName(texts, 1);
     state.playerNames[2] = QString::fromUtf16(kComputerName);
 }
 
@@ -72,7 +85,7 @@ bool isValidPlayerName(const QString& name) {
 
 bool runGameSetup() {
     const SetupTexts texts = readSetupTexts();
-    openSetupWindow(texts.gameMode);
+    openSetupWindow(texts);
     // The window stays on screen until the main window takes its number.
     for (;;) {
         const tk::EventKind kind = tk::waitEvent();
