@@ -4,6 +4,7 @@
 #include "rules/computer_rules.h"
 #include "rules/game_state.h"
 #include "rules/rules.h"
+#include "store/settings.h"
 #include "toolkit/toolkit.h"
 #include "ui/ids.h"
 #include "ui/language.h"
@@ -43,10 +44,10 @@ bool playOneRoll() {
     showHandName(code);
     if (code == HandNothing)
         return false;
-    // The chain, then the face choice (which leaves its face counts in the
-    // game state), then a scratch: exactly one value is entered while the
-    // column has a free cell, which it always has when the computer plays.
-    placeHand(code, hand, writeToComputerColumn, &game().faceCounts);
+    // The chain, then the face choice, then a scratch: exactly one value is
+    // entered while the column has a free cell, which it always has when the
+    // computer plays.
+    placeHand(code, hand, writeToComputerColumn);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "rules/game_state.h"
 #include "rules/rules.h"
 #include "store/high_score_file.h"
+#include "store/settings.h"
 #include "toolkit/toolkit.h"
 #include "ui/help_about.h"
 #include "ui/high_score_window.h"

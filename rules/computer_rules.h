@@ -48,7 +48,5 @@ bool chooseFaceRow(const FaceCounts& counts, const TryWrite& tryWrite);
 
 // Enters a hand of code 1..7 into exactly one free row: the preference chain,
 // then the face choice, then a scratch with 0. False for code 0 (the caller
-// rolls again) or when no row takes a value. faceCountsOut, when given,
-// receives the hand's face counts once the face choice is reached.
-bool placeHand(int code, const QString& hand, const TryWrite& tryWrite,
-               FaceCounts* faceCountsOut = nullptr);
+// rolls again) or when no row takes a value.
+bool placeHand(int code, const QString& hand, const TryWrite& tryWrite);

@@ -228,18 +228,10 @@ TEST(PlaceHand, OffersChainFacesAndScratchInTheirFixedOrder) {
     EXPECT_EQ(column.offers, offers);
 }
 
-TEST(PlaceHand, NothingIsNeverEnteredAndCountsComeWithTheFaceChoice) {
+TEST(PlaceHand, NothingIsNeverEntered) {
     FakeColumn column;
     EXPECT_FALSE(placeHand(HandNothing, QStringLiteral("9JQKA"), column.writer()));
     EXPECT_TRUE(column.offers.empty());
-
-    FaceCounts counts{-1, -1, -1, -1, -1, -1};
-    FakeColumn free;
-    placeHand(HandPair, QStringLiteral("AAKQJ"), free.writer(), &counts);
-    EXPECT_EQ(counts, (FaceCounts{-1, -1, -1, -1, -1, -1}));
-    FakeColumn pairTaken({7});
-    placeHand(HandPair, QStringLiteral("AAKQJ"), pairTaken.writer(), &counts);
-    EXPECT_EQ(counts, (FaceCounts{2, 1, 1, 1, 0, 0}));
 }
 
 TEST(PlaceHand, AnySheetTakesExactlyOneValueTheRulesGive) {

@@ -2,7 +2,6 @@
 
 #include "rules/game_state.h"
 #include "rules/rules.h"
-#include "store/preference_file.h"
 #include "store/settings.h"
 #include "toolkit/toolkit.h"
 #include "ui/ids.h"
@@ -113,7 +112,5 @@ void switchLanguage(int itemId) {
         for (int row = 0; row < kSheetRows; ++row)
             tk::setCellText(Gadget::ScoreSheet, row, 0, texts.text(kSheetRowTable[row].key));
     }
-    openPreferenceFile(QString::fromLatin1(kSettingsFileName));
-    writePreference(QStringLiteral("lang"), state.langFile.left(2));
-    closePreferenceFile();
+    saveLanguage(state.langFile.left(2));
 }
