@@ -23,7 +23,7 @@ void showOnDice(const QString& example) {
         tk::setGadgetText(die, faces[die - Gadget::FirstDie]);
 }
 
-void showHandName(int code) {
+void showHandName(HandCode code) {
     const LanguageTexts texts(game().langFile);
     tk::setGadgetText(Gadget::HandNameLabel,
                       texts.text(handNameKey(code), game().handNameDefaults[code]));
@@ -33,7 +33,7 @@ void showHandName(int code) {
 // and so entered nothing.
 bool playOneRoll() {
     rollDice();
-    int code = classifyHand();
+    HandCode code = classifyHand();
     markFilledCells(kComputerColumn);
     QString hand = readHand();
     if (game().strongerCPU == 1) {

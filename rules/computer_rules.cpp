@@ -24,7 +24,7 @@ void appendRowsUpwards(std::vector<int>& rows, RowKind kind) {
 
 } // namespace
 
-int boostHandCode(int code, int r0, int r1, int r2) {
+HandCode boostHandCode(HandCode code, int r0, int r1, int r2) {
     switch (code) {
     case HandNothing:
         return hit(r0) ? HandStraight : HandNothing;
@@ -47,7 +47,7 @@ int boostHandCode(int code, int r0, int r1, int r2) {
     }
 }
 
-int boostHandCode(int code) {
+HandCode boostHandCode(HandCode code) {
     // All three draws are taken whatever the code, so the generator advances
     // the same way for every hand.
     const int r0 = dice::random(kFaces - 1);
@@ -56,7 +56,7 @@ int boostHandCode(int code) {
     return boostHandCode(code, r0, r1, r2);
 }
 
-QString exampleHand(int code) {
+QString exampleHand(HandCode code) {
     const int variant = dice::random(kFilledExampleVariants - 1);
     if (!isHandCode(code))
         return {};
@@ -74,7 +74,7 @@ std::array<QString, kDiceCount> exampleHandFaces(const QString& example) {
     return faces;
 }
 
-std::vector<ChainLink> preferenceChain(int code) {
+std::vector<ChainLink> preferenceChain(HandCode code) {
     // Hand rows lie lower on the sheet the rarer and more valuable the hand,
     // so walking up from the last hand row takes the most points first: a
     // satisfied hand category is a chance that may not come again.
@@ -106,7 +106,7 @@ bool chooseFaceRow(const FaceCounts& counts, const TryWrite& tryWrite) {
     return false;
 }
 
-bool placeHand(int code, const QString& hand, const TryWrite& tryWrite) {
+bool placeHand(HandCode code, const QString& hand, const TryWrite& tryWrite) {
     if (code == HandNothing || !isHandCode(code))
         return false; // nothing is never entered: the caller rolls again
     for (const ChainLink& link : preferenceChain(code))

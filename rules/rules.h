@@ -121,15 +121,15 @@ int faceCount(const QString& hand, int face);
 // faceCount of every face, in face-table order.
 FaceCounts faceCounts(const QString& hand);
 
-// Hand code 0..7 of a hand string (HandCode); the first matching test wins.
-int classifyHand(const QString& hand);
+// Hand code of a hand string; the first matching test wins.
+HandCode classifyHand(const QString& hand);
 
 // True when row is a hand row whose set contains code; false for any other row or code.
-bool rowSatisfiedBy(int row, int code);
+bool rowSatisfiedBy(int row, HandCode code);
 
 // Value the hand gives in a category row: the face count for rows 0..5, the
 // row's points or 0 for rows 7..13, 0 for the bonus, the total and rows out of range.
-int categoryValue(int row, int code, const QString& hand);
+int categoryValue(int row, HandCode code, const QString& hand);
 
 // One face drawn uniformly from the six (consumes one draw of dice::random(5)).
 QString randomFace();
