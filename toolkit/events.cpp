@@ -5,6 +5,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace tk {
 
 void postEvent(const Event& event) {
@@ -17,12 +19,31 @@ void pushGadgetEvent(int number, ClickKind click) {
     postEvent({EventKind::Gadget, window, number, -1, click});
 }
 
-EventKind waitEvent() {
+namespace {
+
+constexpr int kAnyWindow = -1;
+
+// Takes the first queued event for a wait on `window` into `last`.
+bool takeEventFor(int window) {
     Registry& reg = registry();
-    while (reg.queue.empty()) {
+    const auto found = std::find_if(reg.queue.begin(), reg.queue.end(), [window](const Event& e) {
+        return window == kAnyWindow || e.window == window || e.kind == EventKind::None;
+    });
+    if (found == reg.queue.end())
+        return false;
+    reg.last = *found;
+    reg.queue.erase(found);
+    return true;
+}
+
+} // namespace
+
+EventKind waitEventFor(int number) {
+    Registry& reg = registry();
+    while (!takeEventFor(number)) {
         if (reg.idleHook) {
             reg.idleHook();
-            if (!reg.queue.empty())
+            if (takeEventFor(number))
                 break;
         }
         // Objects handed to deleteLater() are freed only by a running loop
@@ -30,9 +51,11 @@ EventKind waitEvent() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-    reg.last = reg.queue.front();
-    reg.queue.pop_front();
     return reg.last.kind;
+}
+
+EventKind waitEvent() {
+    return waitEventFor(kAnyWindow);
 }
 
 int eventGadgetNumber() {

@@ -39,8 +39,8 @@ void applyOptions() {
 // Waits for Apply, Cancel or the close box; true for Apply.
 bool waitForDecision() {
     for (;;) {
-        const tk::EventKind kind = tk::waitEvent();
-        if (kind == tk::EventKind::CloseRequest && tk::eventWindowNumber() == Window::Options)
+        const tk::EventKind kind = tk::waitEventFor(Window::Options);
+        if (kind == tk::EventKind::CloseRequest)
             return false;
         if (kind != tk::EventKind::Gadget)
             continue;

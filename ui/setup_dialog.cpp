@@ -75,8 +75,8 @@ bool runGameSetup() {
     openSetupWindow(texts.gameMode);
     // The window stays on screen until the main window takes its number.
     for (;;) {
-        const tk::EventKind kind = tk::waitEvent();
-        if (kind == tk::EventKind::CloseRequest && tk::eventWindowNumber() == Window::Setup)
+        const tk::EventKind kind = tk::waitEventFor(Window::Setup);
+        if (kind == tk::EventKind::CloseRequest)
             return false;
         if (kind != tk::EventKind::Gadget)
             continue;
