@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace tk {
 
@@ -19,16 +20,17 @@ void pushGadgetEvent(int number, ClickKind click) {
     postEvent({EventKind::Gadget, window, number, -1, click});
 }
 
-namespace {
+bool isEventFor(const Event& event, int window) {
+    return window == kAnyWindow || event.window == window || event.kind == EventKind::None;
+}
 
-constexpr int kAnyWindow = -1;
+namespace {
 
 // Takes the first queued event for a wait on `window` into `last`.
 bool takeEventFor(int window) {
     Registry& reg = registry();
-    const auto found = std::find_if(reg.queue.begin(), reg.queue.end(), [window](const Event& e) {
-        return window == kAnyWindow || e.window == window || e.kind == EventKind::None;
-    });
+    const auto found = std::find_if(reg.queue.begin(), reg.queue.end(),
+                                    [window](const Event& e) { return isEventFor(e, window); });
     if (found == reg.queue.end())
         return false;
     reg.last = *found;
@@ -41,6 +43,8 @@ bool takeEventFor(int window) {
 EventKind waitEventFor(int number) {
     Registry& reg = registry();
     while (!takeEventFor(number)) {
+        if (releaseHeldInput(number))
+            continue;
         if (reg.idleHook) {
             reg.idleHook();
             if (takeEventFor(number))
@@ -49,6 +53,7 @@ EventKind waitEventFor(int number) {
         // Objects handed to deleteLater() are freed only by a running loop
         // that sends deferred deletes; this one must do it itself.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        const InputGate gate(number);
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return reg.last.kind;
