@@ -9,6 +9,8 @@
 #include "ui/ids.h"
 #include "ui/language.h"
 
+#include <QtGlobal>
+
 namespace {
 
 bool writeToComputerColumn(int row, int value) {
@@ -24,6 +26,7 @@ void showOnDice(const QString& example) {
 }
 
 void showHandName(HandCode code) {
+    Q_ASSERT(isHandCode(code));
     const LanguageTexts texts(game().langFile);
     tk::setGadgetText(Gadget::HandNameLabel,
                       texts.text(handNameKey(code), game().handNameDefaults[code]));
@@ -47,7 +50,8 @@ bool playOneRoll() {
     // The chain, then the face choice, then a scratch: exactly one value is
     // entered while the column has a free cell, which it always has when the
     // computer plays.
-    placeHand(code, hand, writeToComputerColumn);
+    [[maybe_unused]] const bool placed = placeHand(code, hand, writeToComputerColumn);
+    Q_ASSERT(placed);
     return true;
 }
 

@@ -14,7 +14,11 @@
 #include "ui/main_window.h"
 #include "ui/options_dialog.h"
 
+#include <QtGlobal>
 #include <algorithm>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -73,6 +77,7 @@ void announceResult(const std::vector<int>& totals) {
             tie = false;
         }
     }
+    Q_ASSERT(tie || bestPlayer >= 1); // totals are never negative
     const LanguageTexts texts(game().langFile);
     const QString message =
         tie ? texts.text("tie") : game().playerNames[bestPlayer] + u' ' + texts.text("win");
@@ -92,6 +97,7 @@ void checkGameOver() {
     int filled = 0;
     for (int player = 1; player <= state.playerCount; ++player)
         filled += state.filledCount[player];
+    Q_ASSERT(state.playerCount >= 2); // set-up always gives a game two to four players
     if (filled / state.playerCount != kCategoriesPerPlayer)
         return;
     const std::vector<int> totals = readTotals();
@@ -101,6 +107,7 @@ void checkGameOver() {
 
 void playComputerTurn(Turn& turn) {
     GameState& state = game();
+    Q_ASSERT(state.playerCount == kComputerColumn && turn.currentPlayer == kComputerColumn);
     tk::setGadgetText(Gadget::PlayerLabel, state.playerNames[kComputerColumn]);
     computerTurn();
     // Paint the computer's dice and hand name now, so they stay on view for

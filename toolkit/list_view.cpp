@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+
 namespace tk {
 
 namespace {

@@ -7,6 +7,8 @@
 #include "ui/ids.h"
 #include "ui/language.h"
 
+#include <QtGlobal>
+
 namespace {
 
 constexpr int kClientWidth = 600;
@@ -42,6 +44,7 @@ void createMenus(const LanguageTexts& texts) {
 
 void createScoreSheet(const LanguageTexts& texts) {
     const GameState& state = game();
+    Q_ASSERT(state.playerCount >= 1 && state.playerCount <= kMaxPlayers);
     tk::listView(Gadget::ScoreSheet, 5, 5, 305, 245, QString(), kLabelColumnWidth,
                  tk::GridLines | tk::FullRowSelect);
     for (int player = 1; player <= state.playerCount; ++player)
@@ -93,6 +96,7 @@ void closeMainWindow() {
 
 void switchLanguage(int itemId) {
     GameState& state = game();
+    Q_ASSERT(itemId >= Menu::FirstLanguage && itemId <= Menu::LastLanguage);
     state.langFile = state.langFiles[itemId - Menu::FirstLanguage];
     {
         const LanguageTexts texts(game().langFile);

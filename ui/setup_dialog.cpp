@@ -7,6 +7,8 @@
 #include "ui/ids.h"
 #include "ui/language.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kMinPlayers = 2;
