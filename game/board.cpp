@@ -12,7 +12,7 @@ QString readHand() {
     return hand;
 }
 
-int classifyHand() {
+HandCode classifyHand() {
     return classifyHand(readHand());
 }
 

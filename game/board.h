@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rules/rules.h"
+
 #include <QString>
 
 // The dice and the score sheet as the rules see them: die buttons 1 to 5 and
@@ -9,7 +11,7 @@
 // The five die texts joined, die 1 first.
 QString readHand();
 // Hand code of the dice as they stand now.
-int classifyHand();
+HandCode classifyHand();
 // Gives every die that is not held a random face, dice 1 to 5 in turn.
 void rollDice();
 // Releases every held die and blanks every face.

@@ -4,10 +4,12 @@
 #include "rules/computer_rules.h"
 #include "rules/game_state.h"
 #include "rules/rules.h"
+#include "store/settings.h"
 #include "toolkit/toolkit.h"
 #include "ui/ids.h"
 #include "ui/language.h"
 
+#include <QtGlobal>
 #include <optional>
 
 namespace {
@@ -24,7 +26,7 @@ void showOnDice(const QString& example) {
 // and so entered nothing.
 std::optional<ComputerMove> playOneRoll() {
     rollDice();
-    int code = classifyHand();
+    HandCode code = classifyHand();
     markFilledCells(kComputerColumn);
     QString hand = readHand();
     if (game().strongerCPU == 1) {
@@ -35,9 +37,9 @@ std::optional<ComputerMove> playOneRoll() {
     tk::setGadgetText(Gadget::HandNameLabel, computerHandName(code));
     if (code == HandNothing)
         return std::nullopt;
-    // The chain, then the face choice (which leaves its face counts in the
-    // game state), then a scratch: exactly one value is entered while the
-    // column has a free cell, which it always has when the computer plays.
+    // The chain, then the face choice, then a scratch: exactly one value is
+    // entered while the column has a free cell, which it always has when the
+    // computer plays.
     ComputerMove move{-1, code};
     const auto write = [&move](int row, int value) {
         if (computerWrite(row, value) != 1)
@@ -45,7 +47,8 @@ std::optional<ComputerMove> playOneRoll() {
         move.row = row;
         return true;
     };
-    placeHand(code, hand, write, &game().faceCounts);
+    [[maybe_unused]] const bool placed = placeHand(code, hand, write);
+    Q_ASSERT(placed);
     return move;
 }
 
@@ -67,6 +70,7 @@ ComputerMove computerTurn() {
     return *move;
 }
 
-QString computerHandName(int code) {
+QString computerHandName(HandCode code) {
+    Q_ASSERT(isHandCode(code));
     return lang(handNameKey(code), game().handNameDefaults[code]);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rules/rules.h"
+
 #include <QString>
 
 // The computer's column of the score sheet.
@@ -9,7 +11,7 @@ inline constexpr int kComputerColumn = 2;
 // played (after the stronger mode's improvement).
 struct ComputerMove {
     int row;
-    int code;
+    HandCode code;
 };
 
 // Plays one whole turn of the computer: rolls all five dice once, shows its
@@ -19,7 +21,7 @@ ComputerMove computerTurn();
 
 // The name the computer shows for a hand code: the language file's text, else
 // the default from the settings.
-QString computerHandName(int code);
+QString computerHandName(HandCode code);
 
 // Enters the value into the computer's column when that cell is free:
 // 1 when written, 0 when the cell was taken.

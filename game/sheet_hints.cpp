@@ -26,7 +26,7 @@ void describeCell(int row, int column, const QString& text) {
 
 void showScorePreview(int column) {
     const QString hand = readHand();
-    const int code = classifyHand(hand);
+    const HandCode code = classifyHand(hand);
     const QString words = lang(QStringLiteral("preview"), QStringLiteral("Would score %1"));
     for (int row = 0; row < kSheetRows; ++row) {
         if (!isCategoryRow(row) || !cellIsFree(row, column))

@@ -6,31 +6,18 @@
 #include "store/high_score_file.h"
 #include "store/preference_file.h"
 #include "store/settings.h"
-#include "text/to_integer.h"
 #include "toolkit/toolkit.h"
 #include "ui/setup_dialog.h"
 
-namespace {
-
-const QString kSettingsFile = QString::fromLatin1(kSettingsFileName);
-
-int readNumber(const char* key) {
-    return toInteger(readPreference(QString::fromLatin1(key), QStringLiteral("0")));
-}
-
-} // namespace
-
 void readSettings() {
     GameState& state = game();
-    openPreferenceFile(kSettingsFile);
-    state.delay = readNumber("delay");
-    state.strongerCPU = readNumber("strongerCPU");
-    state.lang = readPreference(QStringLiteral("lang"), QStringLiteral("en"));
-    state.sound = readNumber("sound");
+    const Settings settings = loadSettings();
+    state.delay = settings.delay;
+    state.strongerCPU = settings.strongerCPU;
+    state.lang = settings.lang;
+    state.sound = settings.sound;
     state.langFile = state.lang + QStringLiteral(".lang");
-    for (int code = 0; code < kHandCodeCount; ++code)
-        state.handNameDefaults[code] = readPreference(handNameKey(code), {});
-    closePreferenceFile();
+    state.handNameDefaults = settings.handNameDefaults;
 }
 
 void shutdownQuintara() {

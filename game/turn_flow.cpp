@@ -6,6 +6,7 @@
 #include "rules/game_state.h"
 #include "rules/rules.h"
 #include "store/high_score_file.h"
+#include "store/settings.h"
 #include "toolkit/toolkit.h"
 #include "ui/help_about.h"
 #include "ui/high_score_window.h"
@@ -14,8 +15,11 @@
 #include "ui/main_window.h"
 #include "ui/options_dialog.h"
 
+#include <QtGlobal>
 #include <algorithm>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -90,6 +94,7 @@ void announceResult(const std::vector<int>& totals) {
             tie = false;
         }
     }
+    Q_ASSERT(tie || bestPlayer >= 1); // totals are never negative
     const LanguageTexts texts(game().langFile);
     const QString message =
         tie ? texts.text("tie") : game().playerNames[bestPlayer] + u' ' + texts.text("win");
@@ -109,6 +114,7 @@ void checkGameOver() {
     int filled = 0;
     for (int player = 1; player <= state.playerCount; ++player)
         filled += state.filledCount[player];
+    Q_ASSERT(state.playerCount >= 2); // set-up always gives a game two to four players
     if (filled / state.playerCount != kCategoriesPerPlayer)
         return;
     const std::vector<int> totals = readTotals();
@@ -118,6 +124,7 @@ void checkGameOver() {
 
 void playComputerTurn(Turn& turn) {
     GameState& state = game();
+    Q_ASSERT(state.playerCount == kComputerColumn && turn.currentPlayer == kComputerColumn);
     showCurrentPlayer(kComputerColumn);
     turn.computerMove = computerTurn();
     // The entry stays marked after the pause too: at a short delay the

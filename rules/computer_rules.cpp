@@ -4,7 +4,6 @@
 
 namespace {
 
-constexpr int kDieSides = kFaces;
 constexpr QChar kTenMark = u'T';
 
 // Each draw stands for one die re-rolled in the hope of one wanted face
@@ -25,7 +24,7 @@ void appendRowsUpwards(std::vector<int>& rows, RowKind kind) {
 
 } // namespace
 
-int boostHandCode(int code, int r0, int r1, int r2) {
+HandCode boostHandCode(HandCode code, int r0, int r1, int r2) {
     switch (code) {
     case HandNothing:
         return hit(r0) ? HandStraight : HandNothing;
@@ -48,16 +47,16 @@ int boostHandCode(int code, int r0, int r1, int r2) {
     }
 }
 
-int boostHandCode(int code) {
+HandCode boostHandCode(HandCode code) {
     // All three draws are taken whatever the code, so the generator advances
     // the same way for every hand.
-    const int r0 = dice::random(kDieSides - 1);
-    const int r1 = dice::random(kDieSides - 1);
-    const int r2 = dice::random(kDieSides - 1);
+    const int r0 = dice::random(kFaces - 1);
+    const int r1 = dice::random(kFaces - 1);
+    const int r2 = dice::random(kFaces - 1);
     return boostHandCode(code, r0, r1, r2);
 }
 
-QString exampleHand(int code) {
+QString exampleHand(HandCode code) {
     const int variant = dice::random(kFilledExampleVariants - 1);
     if (!isHandCode(code))
         return {};
@@ -75,7 +74,7 @@ std::array<QString, kDiceCount> exampleHandFaces(const QString& example) {
     return faces;
 }
 
-std::vector<ChainLink> preferenceChain(int code) {
+std::vector<ChainLink> preferenceChain(HandCode code) {
     // Hand rows lie lower on the sheet the rarer and more valuable the hand,
     // so walking up from the last hand row takes the most points first: a
     // satisfied hand category is a chance that may not come again.
@@ -107,16 +106,13 @@ bool chooseFaceRow(const FaceCounts& counts, const TryWrite& tryWrite) {
     return false;
 }
 
-bool placeHand(int code, const QString& hand, const TryWrite& tryWrite, FaceCounts* faceCountsOut) {
+bool placeHand(HandCode code, const QString& hand, const TryWrite& tryWrite) {
     if (code == HandNothing || !isHandCode(code))
         return false; // nothing is never entered: the caller rolls again
     for (const ChainLink& link : preferenceChain(code))
         if (tryWrite(link.row, link.value))
             return true;
-    const FaceCounts counts = faceCounts(hand);
-    if (faceCountsOut != nullptr)
-        *faceCountsOut = counts;
-    if (chooseFaceRow(counts, tryWrite))
+    if (chooseFaceRow(faceCounts(hand), tryWrite))
         return true;
     for (int row : scratchOrder())
         if (tryWrite(row, 0))

@@ -52,7 +52,7 @@ FaceCounts faceCounts(const QString& hand) {
     return counts;
 }
 
-int classifyHand(const QString& hand) {
+HandCode classifyHand(const QString& hand) {
     if (isFiveOfAKind(hand))
         return HandFiveOfAKind;
     const FaceCounts counts = faceCounts(hand);
@@ -67,14 +67,14 @@ int classifyHand(const QString& hand) {
     return HandNothing;
 }
 
-bool rowSatisfiedBy(int row, int code) {
+bool rowSatisfiedBy(int row, HandCode code) {
     if (!isRow(row) || !isHandCode(code))
         return false;
     const SheetRow& sheetRow = kSheetRowTable[row];
     return sheetRow.kind == RowKind::Hand && (sheetRow.satisfiedBy & (1u << code)) != 0;
 }
 
-int categoryValue(int row, int code, const QString& hand) {
+int categoryValue(int row, HandCode code, const QString& hand) {
     if (!isRow(row))
         return 0;
     const SheetRow& sheetRow = kSheetRowTable[row];

@@ -6,27 +6,12 @@
 
 // Faces in face-table order: index 0 is the ace, index 5 the nine.
 inline constexpr std::array<const char*, 6> kFaceTexts = {"A", "K", "Q", "J", "10", "9"};
+// Number of faces of a die.
+inline constexpr int kFaces = static_cast<int>(kFaceTexts.size());
 
-inline constexpr std::array<const char*, 6> kFiveOfAKinds = {"AAAAA", "KKKKK",      "QQQQQ",
-                                                             "JJJJJ", "1010101010", "99999"};
-
-// Example hands by hand code (rows) and variant (columns). Row 0 and column 5
-// are empty; every other entry is a hand of exactly its row's code.
-inline constexpr std::array<std::array<const char*, 6>, 8> kExampleHands = {{
-    {"", "", "", "", "", ""},
-    {"99999", "AAAAA", "KKKKK", "QQQQQ", "JJJJJ", ""},
-    {"JQJJJ", "AAAJA", "KK10KK", "9QQQQ", "10101010A", ""},
-    {"A101010A", "QJJQQ", "9A9AA", "K10KK10", "J99JJ", ""},
-    {"JQAK10", "QJK109", "AJKQ10", "9K10QJ", "9Q10JK", ""},
-    {"KJJAJ", "9A9K9", "J10Q1010", "QQQAK", "9KKAK", ""},
-    {"JK10J10", "JQJAQ", "QQKK10", "910A9A", "1010QQK", ""},
-    {"A10QAJ", "KK10QA", "K10QQJ", "9J10JQ", "Q10JKK", ""},
-}};
-
-// Colours of the score sheet, 0xBBGGRR: a cell has the filled colour once a
-// score is entered in it; the bonus and total rows have the highlight colour.
-inline constexpr int kFilledColour = 0x3366FF;
-inline constexpr int kHighlightColour = 0xFFFF66;
+// The five-of-a-kind hand strings, one per face in face-table order.
+inline constexpr std::array<const char*, kFaces> kFiveOfAKinds = {"AAAAA", "KKKKK",      "QQQQQ",
+                                                                  "JJJJJ", "1010101010", "99999"};
 
 // Hand codes.
 enum HandCode : int {
@@ -39,6 +24,27 @@ enum HandCode : int {
     HandTwoPair = 6,
     HandPair = 7,
 };
+inline constexpr int kHandCodeCount = HandPair + 1;
+
+// Example hands by hand code (rows) and variant (columns). Row 0 and column 5
+// are empty; every other entry is a hand of exactly its row's code.
+inline constexpr int kExampleVariants = 6;
+inline constexpr std::array<std::array<const char*, kExampleVariants>, kHandCodeCount>
+    kExampleHands = {{
+        {"", "", "", "", "", ""},
+        {"99999", "AAAAA", "KKKKK", "QQQQQ", "JJJJJ", ""},
+        {"JQJJJ", "AAAJA", "KK10KK", "9QQQQ", "10101010A", ""},
+        {"A101010A", "QJJQQ", "9A9AA", "K10KK10", "J99JJ", ""},
+        {"JQAK10", "QJK109", "AJKQ10", "9K10QJ", "9Q10JK", ""},
+        {"KJJAJ", "9A9K9", "J10Q1010", "QQQAK", "9KKAK", ""},
+        {"JK10J10", "JQJAQ", "QQKK10", "910A9A", "1010QQK", ""},
+        {"A10QAJ", "KK10QA", "K10QQJ", "9J10JQ", "Q10JKK", ""},
+    }};
+
+// Colours of the score sheet, 0xBBGGRR: a cell has the filled colour once a
+// score is entered in it; the bonus and total rows have the highlight colour.
+inline constexpr int kFilledColour = 0x3366FF;
+inline constexpr int kHighlightColour = 0xFFFF66;
 
 enum class RowKind { Face, Bonus, Hand, Total };
 
@@ -83,12 +89,6 @@ inline constexpr std::array<SheetRow, kSheetRows> kSheetRowTable = {{
     {"Total", "Total", RowKind::Total, -1, 0, 0},
 }};
 
-// Key of a hand code's name in the language files (and of its fallback in
-// settings.ini): "hands" and the code in decimal.
-inline QString handNameKey(int code) {
-    return QStringLiteral("hands%1").arg(code);
-}
-
 // Score-sheet row of the face category for face-table index 0..5.
 constexpr int faceRow(int face) {
     return 5 - face;
@@ -105,7 +105,6 @@ enum Face : int {
 };
 
 inline constexpr int kDiceCount = 5;
-inline constexpr int kFaces = static_cast<int>(kFaceTexts.size());
 
 // True for the hand codes 0..7.
 constexpr bool isHandCode(int code) {
@@ -122,15 +121,15 @@ int faceCount(const QString& hand, int face);
 // faceCount of every face, in face-table order.
 FaceCounts faceCounts(const QString& hand);
 
-// Hand code 0..7 of a hand string (HandCode); the first matching test wins.
-int classifyHand(const QString& hand);
+// Hand code of a hand string; the first matching test wins.
+HandCode classifyHand(const QString& hand);
 
 // True when row is a hand row whose set contains code; false for any other row or code.
-bool rowSatisfiedBy(int row, int code);
+bool rowSatisfiedBy(int row, HandCode code);
 
 // Value the hand gives in a category row: the face count for rows 0..5, the
 // row's points or 0 for rows 7..13, 0 for the bonus, the total and rows out of range.
-int categoryValue(int row, int code, const QString& hand);
+int categoryValue(int row, HandCode code, const QString& hand);
 
 // One face drawn uniformly from the six (consumes one draw of dice::random(5)).
 QString randomFace();

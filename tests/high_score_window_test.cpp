@@ -256,4 +256,17 @@ TEST_F(HighScoreWindowTest, NamesSavedByAGameAreShownExactlyAfterARestart) {
     EXPECT_EQ(rowsShownFor(), (std::vector<Row>{{"Anna", "21"}, {"A+B (2)", "17"}} + emptyRows(8)));
 }
 
+// A close request of the main window made before the window opened waits
+// through it and then ends the main window's loop: playSteps fails should the
+// main window outlive the last step.
+TEST_F(HighScoreWindowTest, CloseOfTheMainWindowQueuedBehindTheMenuChoiceEndsTheGameAfterwards) {
+    playSteps({[] {
+                   tk::postEvent({tk::EventKind::Menu, Window::Main, -1, Menu::HighScores,
+                                  tk::ClickKind::None});
+                   closeBox(Window::Main);
+               },
+               [] { closeBox(Window::HighScores); }},
+              runMainWindow);
+}
+
 } // namespace

@@ -1,3 +1,4 @@
+#include "game/turn_flow.h"
 #include "rules/game_state.h"
 #include "toolkit/spin_box.h"
 #include "toolkit/toolkit.h"
@@ -393,6 +394,24 @@ TEST_F(OptionsDialogTest, EnablesTheMainWindowWhenItCloses) {
         runDialog({leave});
         EXPECT_TRUE(tk::windowWidget(Window::Main)->isEnabled());
     }
+}
+
+// A Roll click made after Options was chosen, but before the dialog opened,
+// waits through the dialog and rolls once it is cancelled.
+TEST_F(OptionsDialogTest, RollQueuedBehindTheMenuChoiceActsAfterCancel) {
+    game().playerCount = 2;
+    QString dieAfterCancel;
+    playSteps({[] {
+                   tk::postEvent({tk::EventKind::Menu, Window::Main, -1, Menu::Options, {}});
+                   click(Gadget::RollButton);
+               },
+               clickStep(Gadget::CancelButton),
+               [&] {
+                   dieAfterCancel = tk::gadgetText(Gadget::FirstDie);
+                   closeBox(Window::Main);
+               }},
+              runMainWindow);
+    EXPECT_FALSE(dieAfterCancel.isEmpty()) << "the queued roll was lost";
 }
 
 } // namespace

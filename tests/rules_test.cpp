@@ -150,7 +150,7 @@ TEST(CategoryValue, HandRowsAwardTheirPointsExactlyForTheirCodes) {
     for (const auto& r : rows)
         for (int code = 0; code < 8; ++code) {
             const bool inSet = std::count(r.codes.begin(), r.codes.end(), code) > 0;
-            EXPECT_EQ(categoryValue(r.row, code, QString()), inSet ? r.points : 0)
+            EXPECT_EQ(categoryValue(r.row, HandCode(code), QString()), inSet ? r.points : 0)
                 << "row " << r.row << " code " << code;
         }
 }
@@ -166,7 +166,7 @@ TEST(CategoryValue, FaceRowsCountTheirFaceAndOtherRowsGiveNothing) {
     for (int row : {kBonusRow, kTotalRow, -1, kSheetRows})
         EXPECT_EQ(categoryValue(row, HandFiveOfAKind, QStringLiteral("AAAAA")), 0) << row;
     for (int code : {-1, 8, 40})
-        EXPECT_EQ(categoryValue(7, code, QStringLiteral("AAKQJ")), 0) << code;
+        EXPECT_EQ(categoryValue(7, HandCode(code), QStringLiteral("AAKQJ")), 0) << code;
 }
 
 TEST(SheetArithmetic, BonusFromFifteenAndTotalOfAllRowsAbove) {

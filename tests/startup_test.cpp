@@ -107,15 +107,15 @@ TEST_F(StartupTest, FixedTablesHoldExactlyTheirStrings) {
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(state.faceTexts[i], faces[i]);
         EXPECT_EQ(state.fiveOfAKinds[i], fives[i]);
-        EXPECT_TRUE(state.exampleHands[0][i].isEmpty());
+        EXPECT_STREQ(state.exampleHands[0][i], "");
     }
     for (int code = 1; code < kHandCodeCount; ++code) {
-        EXPECT_TRUE(state.exampleHands[code][5].isEmpty());
+        EXPECT_STREQ(state.exampleHands[code][5], "");
         for (int variant = 0; variant < 5; ++variant)
-            EXPECT_FALSE(state.exampleHands[code][variant].isEmpty());
+            EXPECT_STRNE(state.exampleHands[code][variant], "");
     }
-    EXPECT_EQ(state.exampleHands[2][2], "KK10KK");
-    EXPECT_EQ(state.exampleHands[7][4], "Q10JKK");
+    EXPECT_STREQ(state.exampleHands[2][2], "KK10KK");
+    EXPECT_STREQ(state.exampleHands[7][4], "Q10JKK");
     EXPECT_EQ(state.langFiles[0], "en.lang");
     EXPECT_EQ(state.langFiles[1], "de.lang");
     EXPECT_EQ(state.langFiles[2], "bg.lang");

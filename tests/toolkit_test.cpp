@@ -777,6 +777,31 @@ TEST_F(ToolkitTest, InputDuringAPauseArrivesAfterItInOrder) {
     EXPECT_EQ(tk::gadgetState(1), 1);
 }
 
+// Input that the window system queued while the program was busy arrives in
+// one batch; each click still reaches its gadget only once the events before
+// it were handled: the die flips after the roll, and hold-all, which handling
+// the roll enables, takes its click.
+TEST_F(ToolkitTest, InputQueuedWhileBusyActsOneEventAtATimeInOrder) {
+    tk::pushButton(6, 10, 10, 80, 30, QStringLiteral("Roll"));
+    tk::toggleButton(1, 100, 10, 40, 40, QStringLiteral("A"));
+    tk::toggleButton(7, 150, 10, 80, 30, QStringLiteral("Hold"));
+    tk::disableGadget(7, true);
+    QCoreApplication::processEvents();
+    for (int gadget : {6, 1, 7})
+        QTimer::singleShot(0, [gadget] { clickAsPerson(tk::gadgetWidget(gadget)); });
+    ASSERT_EQ(tk::waitEvent(), tk::EventKind::Gadget);
+    EXPECT_EQ(tk::eventGadgetNumber(), 6);
+    EXPECT_EQ(tk::gadgetState(1), 0) << "the die flipped before the roll was handled";
+    tk::disableGadget(7, false);
+    ASSERT_EQ(tk::waitEvent(), tk::EventKind::Gadget);
+    EXPECT_EQ(tk::eventGadgetNumber(), 1);
+    EXPECT_EQ(tk::gadgetState(1), 1);
+    // Should the last click be lost, the hook ends the wait for it.
+    tk::setIdleHook([] { tk::postEvent({}); });
+    EXPECT_EQ(tk::waitEvent(), tk::EventKind::Gadget);
+    EXPECT_EQ(tk::eventGadgetNumber(), 7);
+}
+
 TEST_F(ToolkitTest, QueueIsFirstInFirstOutAndIdleHookRunsOnlyWhenEmpty) {
     int idleCalls = 0;
     tk::setIdleHook([&idleCalls] {

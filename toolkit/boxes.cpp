@@ -11,6 +11,9 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <optional>
+#include <utility>
+
 namespace tk {
 
 namespace {

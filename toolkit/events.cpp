@@ -5,6 +5,9 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
+#include <utility>
+
 namespace tk {
 
 void postEvent(const Event& event) {
@@ -17,22 +20,47 @@ void pushGadgetEvent(int number, ClickKind click) {
     postEvent({EventKind::Gadget, window, number, -1, click});
 }
 
-EventKind waitEvent() {
+bool isEventFor(const Event& event, int window) {
+    return window == kAnyWindow || event.window == window || event.kind == EventKind::None;
+}
+
+namespace {
+
+// Takes the first queued event for a wait on `window` into `last`.
+bool takeEventFor(int window) {
     Registry& reg = registry();
-    while (reg.queue.empty()) {
+    const auto found = std::find_if(reg.queue.begin(), reg.queue.end(),
+                                    [window](const Event& e) { return isEventFor(e, window); });
+    if (found == reg.queue.end())
+        return false;
+    reg.last = *found;
+    reg.queue.erase(found);
+    return true;
+}
+
+} // namespace
+
+EventKind waitEventFor(int number) {
+    Registry& reg = registry();
+    while (!takeEventFor(number)) {
+        if (releaseHeldInput(number))
+            continue;
         if (reg.idleHook) {
             reg.idleHook();
-            if (!reg.queue.empty())
+            if (takeEventFor(number))
                 break;
         }
         // Objects handed to deleteLater() are freed only by a running loop
         // that sends deferred deletes; this one must do it itself.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        const InputGate gate(number);
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-    reg.last = reg.queue.front();
-    reg.queue.pop_front();
     return reg.last.kind;
+}
+
+EventKind waitEvent() {
+    return waitEventFor(kAnyWindow);
 }
 
 int eventGadgetNumber() {

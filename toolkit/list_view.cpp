@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+
 namespace tk {
 
 namespace {

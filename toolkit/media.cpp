@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <canberra.h>
+#include <utility>
 
 namespace tk {
 

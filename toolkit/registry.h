@@ -5,12 +5,16 @@
 
 #include "toolkit/toolkit.h"
 
+#include <QEvent>
 #include <QFont>
 #include <QImage>
 #include <QMainWindow>
 #include <QPointer>
+#include <QWindow>
 #include <deque>
+#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -59,6 +63,13 @@ struct MenuEntry {
     std::map<int, QPointer<QAction>> items;
 };
 
+// User input to a game window, held back until the game waits again.
+struct HeldInput {
+    QPointer<QWindow> window;
+    int number;                                    // the game window's number
+    std::function<std::unique_ptr<QEvent>()> make; // the input event, made anew
+};
+
 struct Registry {
     std::map<int, QPointer<GameWindow>> windows;
     std::vector<int> openOrder; // open windows, oldest first: the last takes new gadgets
@@ -73,6 +84,8 @@ struct Registry {
     std::map<int, QString> sounds;
     std::deque<Event> queue;
     Event last;
+    std::deque<HeldInput> heldInput; // oldest first
+    std::optional<int> sleepingWait; // the window a wait sleeps for, while it sleeps
     std::function<BoxReply(const BoxRequest&)> boxScript;
     std::function<void()> idleHook;
 };
@@ -93,5 +106,27 @@ void refreshAccessibleName(int number);
 void forgetWindowContents(int window);
 // Frees sounds; the rest of the media needs no release.
 void releaseMedia();
+
+// A wait on kAnyWindow takes the events of every window.
+inline constexpr int kAnyWindow = -1;
+// True when a wait on `window` takes the event.
+bool isEventFor(const Event& event, int window);
+
+// Lives while the wait on `window` sleeps in Qt's wait: once the queue holds
+// an event for it, further user input to the windows it waits for is held
+// back instead of reaching their gadgets.
+class InputGate {
+  public:
+    explicit InputGate(int window);
+    ~InputGate();
+    InputGate(const InputGate&) = delete;
+    InputGate& operator=(const InputGate&) = delete;
+
+  private:
+    std::optional<int> outer_;
+};
+// Hands the oldest input held for a wait on `window` to its window, as the
+// window system would have; false when none is held.
+bool releaseHeldInput(int window);
 
 } // namespace tk

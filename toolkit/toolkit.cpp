@@ -82,6 +82,7 @@ void shutdownToolkit() {
     reg.gadgetFont.reset();
     reg.images.clear();
     reg.queue.clear();
+    reg.heldInput.clear();
     reg.last = {};
 }
 

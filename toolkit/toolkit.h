@@ -55,6 +55,10 @@ struct Event {
 
 // Blocks, sleeping in Qt's own wait, until the next event of any window.
 EventKind waitEvent();
+// Blocks until the next event of window `number` and takes it; the events of
+// other windows stay queued, in order, for the loop that waits for them.
+// Events of kind None belong to no window and end any wait.
+EventKind waitEventFor(int number);
 int eventGadgetNumber();
 int eventMenuId();
 int eventWindowNumber();
@@ -214,8 +218,8 @@ struct BoxReply {
 };
 // While set, boxes are answered by the script instead of being shown.
 void setBoxScript(std::function<BoxReply(const BoxRequest&)> script);
-// While set, waitEvent calls the hook whenever the queue is empty, before it
-// sleeps; a test drives the game from there.
+// While set, a wait calls the hook whenever the queue holds no event for it,
+// before it sleeps; a test drives the game from there.
 void setIdleHook(std::function<void()> hook);
 QWidget* gadgetWidget(int number);
 QWidget* windowWidget(int number);

@@ -22,10 +22,7 @@ void runHighScoreWindow() {
     for (const HighScoreEntry& entry : table)
         tk::addRow(Gadget::HighScoreList, entry.name + u'\n' + QString::number(entry.points));
     tk::disableGadget(Gadget::HighScoreList, true);
-    for (;;) {
-        if (tk::waitEvent() == tk::EventKind::CloseRequest &&
-            tk::eventWindowNumber() == Window::HighScores)
-            break;
+    while (tk::waitEventFor(Window::HighScores) != tk::EventKind::CloseRequest) {
     }
     tk::closeWindow(Window::HighScores);
     tk::disableWindow(Window::Main, false);

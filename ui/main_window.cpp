@@ -2,12 +2,12 @@
 
 #include "rules/game_state.h"
 #include "rules/rules.h"
-#include "store/preference_file.h"
 #include "store/settings.h"
 #include "toolkit/toolkit.h"
 #include "ui/ids.h"
 #include "ui/language.h"
 
+#include <QtGlobal>
 #include <algorithm>
 #include <array>
 #include <optional>
@@ -126,6 +126,7 @@ void createMenus(const LanguageTexts& texts) {
 
 void createScoreSheet(const LanguageTexts& texts) {
     const GameState& state = game();
+    Q_ASSERT(state.playerCount >= 1 && state.playerCount <= kMaxPlayers);
     tk::listView(Gadget::ScoreSheet, 5, 5, 305, 245, QString(), kLabelColumnWidth,
                  tk::GridLines | tk::FullRowSelect);
     for (int player = 1; player <= state.playerCount; ++player)
@@ -202,6 +203,7 @@ void closeMainWindow() {
 
 void switchLanguage(int itemId) {
     GameState& state = game();
+    Q_ASSERT(itemId >= Menu::FirstLanguage && itemId <= Menu::LastLanguage);
     state.langFile = state.langFiles[itemId - Menu::FirstLanguage];
     {
         const LanguageTexts texts(game().langFile);
@@ -222,7 +224,5 @@ void switchLanguage(int itemId) {
             tk::setCellText(Gadget::ScoreSheet, row, 0, texts.text(kSheetRowTable[row].key));
         nameControls(SpokenTexts(texts));
     }
-    openPreferenceFile(QString::fromLatin1(kSettingsFileName));
-    writePreference(QStringLiteral("lang"), state.langFile.left(2));
-    closePreferenceFile();
+    saveLanguage(state.langFile.left(2));
 }

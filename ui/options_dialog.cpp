@@ -1,7 +1,6 @@
 #include "ui/options_dialog.h"
 
 #include "rules/game_state.h"
-#include "store/preference_file.h"
 #include "store/settings.h"
 #include "toolkit/toolkit.h"
 #include "ui/ids.h"
@@ -38,18 +37,14 @@ void applyOptions() {
     state.delay = tk::gadgetState(Gadget::DelaySpin) * kMillisecondsPerSecond;
     state.strongerCPU = tk::gadgetState(Gadget::StrongerCheck);
     state.sound = tk::gadgetState(Gadget::SoundCheck);
-    openPreferenceFile(QString::fromLatin1(kSettingsFileName));
-    writePreference(QStringLiteral("delay"), QString::number(state.delay));
-    writePreference(QStringLiteral("strongerCPU"), QString::number(state.strongerCPU));
-    writePreference(QStringLiteral("sound"), QString::number(state.sound));
-    closePreferenceFile();
+    saveOptions(state.delay, state.strongerCPU, state.sound);
 }
 
 // Waits for Apply, Cancel or the close box; true for Apply.
 bool waitForDecision() {
     for (;;) {
-        const tk::EventKind kind = tk::waitEvent();
-        if (kind == tk::EventKind::CloseRequest && tk::eventWindowNumber() == Window::Options)
+        const tk::EventKind kind = tk::waitEventFor(Window::Options);
+        if (kind == tk::EventKind::CloseRequest)
             return false;
         if (kind != tk::EventKind::Gadget)
             continue;

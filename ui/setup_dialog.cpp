@@ -7,6 +7,8 @@
 #include "ui/ids.h"
 #include "ui/language.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kMinPlayers = 2;
@@ -88,8 +90,8 @@ bool runGameSetup() {
     openSetupWindow(texts);
     // The window stays on screen until the main window takes its number.
     for (;;) {
-        const tk::EventKind kind = tk::waitEvent();
-        if (kind == tk::EventKind::CloseRequest && tk::eventWindowNumber() == Window::Setup)
+        const tk::EventKind kind = tk::waitEventFor(Window::Setup);
+        if (kind == tk::EventKind::CloseRequest)
             return false;
         if (kind != tk::EventKind::Gadget)
             continue;
