@@ -3,7 +3,10 @@
 #include "toolkit/toolkit.h"
 #include "ui/ids.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -29,4 +32,14 @@ void playSteps(const std::vector<Step>& steps, const std::function<void()>& body
 
 void closeBox(int number) {
     tk::windowWidget(number)->close();
+}
+
+QPoint pressPoint(const QWidget* widget) {
+    const auto* box = qobject_cast<const QCheckBox*>(widget);
+    if (!box)
+        return widget->rect().center();
+    QStyleOptionButton option;
+    option.initFrom(box);
+    option.text = box->text();
+    return box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box).center();
 }

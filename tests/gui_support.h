@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QPoint>
 #include <functional>
 #include <vector>
+
+class QWidget;
 
 using Step = std::function<void()>;
 
@@ -13,3 +16,8 @@ void playSteps(const std::vector<Step>& steps, const std::function<void()>& body
 
 // Presses the close box of window `number`, as a person would.
 void closeBox(int number);
+
+// Where a person presses the widget: on a check box its box, since the part
+// that answers ends with its text and so with the fonts installed; the centre
+// of anything else.
+QPoint pressPoint(const QWidget* widget);
