@@ -218,9 +218,12 @@ start_game() {
     mkdir -m 700 "$work/runtime"
     write_font_settings
     # No sound server here: the rolls are silent, and none is started for us.
-    (cd "$work" && QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime" \
-        FONTCONFIG_FILE="$work/fonts.conf" PULSE_SERVER="unix:$work/no-sound-server" \
-        exec ./quintara >"$work/game.log" 2>&1) &
+    # Qt's own style and no desktop's theme, whatever desktop runs the test:
+    # the pixels read below are where that style puts them.
+    (cd "$work" && exec env -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION -u KDE_FULL_SESSION \
+        -u QT_QPA_PLATFORMTHEME QT_STYLE_OVERRIDE=Fusion QT_QPA_PLATFORM=xcb \
+        XDG_RUNTIME_DIR="$work/runtime" FONTCONFIG_FILE="$work/fonts.conf" \
+        PULSE_SERVER="unix:$work/no-sound-server" ./quintara >"$work/game.log" 2>&1) &
     game_pid=$!
 }
 
