@@ -667,11 +667,11 @@ TEST(JpegTest, LoadImageReadsAFileAndRefusesAMissingOne) {
     EXPECT_FALSE(tk::loadImage(4, dir.path()));
 }
 
-// A minute of sound: a play that waited for its end would hold the test past
-// its time limit wherever a sound device answers.
+// Two minutes of sound: a play that waited for its end would hold the test
+// past its time limit wherever a sound device answers.
 TEST(SoundTest, PlayingDoesNotWaitForTheEndAndAMissingFileIsSilent) {
     ScopedWorkDir dir;
-    writeBytes(QStringLiteral("dice.wav"), silentWav(60));
+    writeBytes(QStringLiteral("dice.wav"), silentWav(120));
     tk::initSound();
     tk::loadSound(0, QStringLiteral("dice.wav"));
     tk::loadSound(1, QStringLiteral("missing.wav"));
