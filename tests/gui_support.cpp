@@ -3,7 +3,10 @@
 #include "toolkit/toolkit.h"
 
 #include <QAccessible>
+#include <QCheckBox>
 #include <QCoreApplication>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -55,4 +58,14 @@ QStringList unnamedFocusableControls(QWidget* window) {
             unnamed << QString::fromLatin1(control->metaObject()->className());
     }
     return unnamed;
+}
+
+QPoint pressPoint(const QWidget* widget) {
+    const auto* box = qobject_cast<const QCheckBox*>(widget);
+    if (!box)
+        return widget->rect().center();
+    QStyleOptionButton option;
+    option.initFrom(box);
+    option.text = box->text();
+    return box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box).center();
 }

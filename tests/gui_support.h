@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPoint>
 #include <QStringList>
 #include <Qt>
 #include <functional>
@@ -25,3 +26,8 @@ void pressKey(int number, Qt::Key key, Qt::KeyboardModifiers modifiers = {});
 // The controls of `window` that Tab can reach but that a screen reader
 // would find without a name, each as its class name.
 QStringList unnamedFocusableControls(QWidget* window);
+
+// Where a person presses the widget: on a check box its box, since the part
+// that answers ends with its text and so with the fonts installed; the centre
+// of anything else.
+QPoint pressPoint(const QWidget* widget);

@@ -19,12 +19,28 @@ cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAILED: instal
 shipped="$prefix/share/quintara"
 game="$work/xdg/quintara"
 
-# Starts the launcher and lets the game run for a moment; the game waits in
-# its set-up window, so still running after the timeout means it started.
+# The process has become the game, runs in the game directory and sleeps:
+# the game waits for its player in the set-up window.
+game_waits() { # pid
+    [ "$(readlink "/proc/$1/exe")" = "$(readlink -f "$prefix/lib/quintara/quintara")" ] &&
+        [ "$(readlink "/proc/$1/cwd")" = "$(readlink -f "$game")" ] &&
+        [ "$(sed 's/.*) //' "/proc/$1/stat" | cut -d' ' -f1)" = S ]
+}
+
+# Starts the launcher and ends the game once it waits for its player; a game
+# that ended by itself before did not start.
 launch() {
-    XDG_DATA_HOME="$work/xdg" QT_QPA_PLATFORM=offscreen timeout 3 "$prefix/bin/quintara" \
-        >"$work/out.txt" 2>&1
-    [ $? -eq 124 ]
+    local pid
+    XDG_DATA_HOME="$work/xdg" QT_QPA_PLATFORM=offscreen "$prefix/bin/quintara" \
+        >"$work/out.txt" 2>&1 &
+    pid=$!
+    until game_waits "$pid" 2>/dev/null; do
+        kill -0 "$pid" 2>/dev/null || { wait "$pid"; return 1; }
+        sleep 0.05
+    done
+    kill "$pid"
+    wait "$pid"
+    [ $? -eq 143 ] # ended by the TERM above
 }
 
 check "every installed file is in place" test -x "$prefix/bin/quintara" \

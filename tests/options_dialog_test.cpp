@@ -41,10 +41,7 @@ QLineEdit* field() {
 
 void click(int gadget) {
     QWidget* widget = tk::gadgetWidget(gadget);
-    // A check box answers clicks on its box and text, not on its whole width.
-    const QPoint at = qobject_cast<QCheckBox*>(widget) ? QPoint(8, widget->height() / 2)
-                                                       : widget->rect().center();
-    QTest::mouseClick(widget, Qt::LeftButton, {}, at);
+    QTest::mouseClick(widget, Qt::LeftButton, {}, pressPoint(widget));
 }
 
 Step clickStep(int gadget) {
