@@ -114,7 +114,7 @@ double luminance(const QColor& colour) {
 
 // Contrast ratio of two colours, 1 (equal) to 21 (black on white).
 double contrast(const QColor& a, const QColor& b) {
-    const auto [dark, light] = std::minmax(luminance(a), luminance(b));
+    const auto [dark, light] = std::minmax({luminance(a), luminance(b)});
     return (light + 0.05) / (dark + 0.05);
 }
 
