@@ -78,8 +78,8 @@ shoot() {
     sleep 0.3
     xdotool mousemove --window "$setup" 100 30 click 1 # people against each other
     answer "PvP mode" 2
-    answer quintara Ann
-    answer quintara Bea
+    answer Quintara Ann
+    answer Quintara Bea
 
     main=$(window_named "Quintara")
     sleep 0.5

@@ -8,11 +8,26 @@
 #include "store/settings.h"
 #include "text/to_integer.h"
 #include "toolkit/toolkit.h"
+#include "ui/language.h"
 #include "ui/setup_dialog.h"
+
+#include <QDirIterator>
+#include <QIcon>
 
 namespace {
 
 const QString kSettingsFile = QString::fromLatin1(kSettingsFileName);
+
+// The icons installed with the desktop entry, built into the program so that
+// it has them wherever it runs from.
+QIcon gameIcon() {
+    QIcon icon;
+    QDirIterator pictures(QStringLiteral(":/quintara/icons"), {QStringLiteral("*.png")},
+                          QDir::Files, QDirIterator::Subdirectories);
+    while (pictures.hasNext())
+        icon.addFile(pictures.next());
+    return icon;
+}
 
 int readNumber(const char* key) {
     return toInteger(readPreference(QString::fromLatin1(key), QStringLiteral("0")));
@@ -41,8 +56,10 @@ void shutdownQuintara() {
 int runQuintara() {
     resetGameState();
     tk::initToolkit();
+    tk::setProgramIdentity(QStringLiteral("Quintara"), QStringLiteral("quintara"), gameIcon());
     game().highScores = HighScoreTable{};
     readSettings();
+    followLanguageInQt(game().langFile);
     fillFixedTables();
     tk::initSound();
     if (runGameSetup()) {

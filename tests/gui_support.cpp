@@ -2,7 +2,8 @@
 
 #include "toolkit/toolkit.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -36,4 +37,12 @@ void playSteps(const std::vector<Step>& steps, const std::function<void()>& body
 
 void closeBox(int number) {
     tk::windowWidget(number)->close();
+}
+
+void whenBoxShows(std::function<void(QWidget*)> step) {
+    QTimer::singleShot(0, [step = std::move(step)] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        step(box);
+    });
 }

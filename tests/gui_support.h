@@ -3,6 +3,8 @@
 #include <functional>
 #include <vector>
 
+class QWidget;
+
 using Step = std::function<void()>;
 
 // Runs `body` (a loop of the game) while the idle hook plays the steps, one
@@ -13,3 +15,6 @@ void playSteps(const std::vector<Step>& steps, const std::function<void()>& body
 
 // Presses the close box of window `number`, as a person would.
 void closeBox(int number);
+
+// Runs `step` once the next modal box is up, handing it that box.
+void whenBoxShows(std::function<void(QWidget*)> step);

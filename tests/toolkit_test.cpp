@@ -1,6 +1,7 @@
 #include "toolkit/jpeg_loader.h"
 #include "toolkit/toolkit.h"
 
+#include "gui_support.h"
 #include "test_support.h"
 
 #include <QAbstractButton>
@@ -69,15 +70,6 @@ void clickAsPerson(QWidget* widget) {
     QWidget* top = widget->window();
     QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {},
                       widget->mapTo(top, widget->rect().center()));
-}
-
-// Runs `step` once the next modal box is up, handing it that box.
-void whenBoxShows(std::function<void(QWidget*)> step) {
-    QTimer::singleShot(0, [step = std::move(step)] {
-        QWidget* box = QApplication::activeModalWidget();
-        ASSERT_NE(box, nullptr);
-        step(box);
-    });
 }
 
 QByteArray encoded(const QImage& image, const char* format) {

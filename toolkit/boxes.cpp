@@ -1,9 +1,9 @@
 #include "toolkit/registry.h"
 
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QEventLoop>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -27,16 +27,14 @@ class InputDialog : public QDialog {
         label->setTextFormat(Qt::PlainText);
         field_ = new QLineEdit(defaultText);
         field_->selectAll();
-        auto* ok = new QPushButton(QStringLiteral("OK"));
-        ok->setDefault(true);
-        connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-        auto* buttons = new QHBoxLayout;
-        buttons->addStretch();
-        buttons->addWidget(ok);
+        // A standard button, so that its text follows Qt's language.
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
+        buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
         auto* layout = new QVBoxLayout(this);
         layout->addWidget(label);
         layout->addWidget(field_);
-        layout->addLayout(buttons);
+        layout->addWidget(buttons);
         setMinimumWidth(300);
     }
 

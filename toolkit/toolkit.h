@@ -3,6 +3,7 @@
 #include <QString>
 #include <functional>
 
+class QIcon;
 class QWidget;
 
 // The thin layer through which the game reaches the desktop: numbered windows,
@@ -17,6 +18,14 @@ namespace tk {
 void initToolkit();
 // Closes every window and frees every font, picture and sound.
 void shutdownToolkit();
+// Names the program in the title bar of a window whose title is empty (every
+// other title stays as it is), ties its windows to the desktop entry
+// `desktopId` and gives every window `icon`.
+void setProgramIdentity(const QString& name, const QString& desktopId, const QIcon& icon);
+// Qt's own texts, such as the standard buttons of boxes, in `language` (a
+// code such as "de") from Qt's translations; "en", or a language Qt has no
+// translation for, gives Qt's built-in English.
+void setQtLanguage(const QString& language);
 
 // ---- windows ---------------------------------------------------------------
 

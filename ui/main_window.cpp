@@ -95,6 +95,7 @@ void closeMainWindow() {
 void switchLanguage(int itemId) {
     GameState& state = game();
     state.langFile = state.langFiles[itemId - Menu::FirstLanguage];
+    followLanguageInQt(state.langFile);
     {
         const LanguageTexts texts(game().langFile);
         tk::hideMenu(Menu::Bar, true);
