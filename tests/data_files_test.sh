@@ -53,7 +53,7 @@ KEYS = """Title MenuTitleGame MenuNewGame MenuExit MenuTitleTools MenuOptions
 MenuTitleHelp MenuAbout Nines Tens Jacks Queens Kings Aces Bonus Pair TwoPair
 Trips Straight FH 4K 5K Total roll hold NewGame NewGameDesc win tie hands0
 hands1 hands2 hands3 hands4 hands5 hands6 hands7 gameMode enterNrP enterName
-ShowCPUhand sec strongerCPU sound apply cancel""".split()
+ShowCPUhand sec strongerCPU sound apply cancel noHelpViewer""".split()
 
 # Texts whose mnemonics are live at the same time, and whether each text of
 # the group must carry one.

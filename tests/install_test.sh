@@ -37,9 +37,8 @@ check "AppStream metadata is valid" \
     appstreamcli validate --no-net "$prefix/share/metainfo/org.quintara.Quintara.metainfo.xml"
 
 check "the launcher starts the game" launch
-for file in "$shipped"/*; do
-    name=$(basename "$file")
-    check "$name copied into the game directory" cmp -s "$file" "$game/$name"
+for name in $(cd "$shipped" && find . -type f | sed 's|^\./||'); do
+    check "$name copied into the game directory" cmp -s "$shipped/$name" "$game/$name"
 done
 check "the game ran in its own directory" test -d "$game"
 

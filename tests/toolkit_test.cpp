@@ -16,6 +16,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
 #include <QRandomGenerator>
 #include <QTableWidget>
 #include <QTest>
@@ -492,6 +493,22 @@ TEST_F(ToolkitTest, MessageBoxGivesTheChosenAnswerAndShowsPlainText) {
     EXPECT_EQ(tk::messageBox("Q", "Quit?", tk::Buttons::YesNo), tk::Answer::No);
 }
 
+TEST_F(ToolkitTest, NoticeBoxReturnsAtOnceDisablesNothingAndGoesAtShutdown) {
+    tk::noticeBox(QStringLiteral("Help"), QStringLiteral("<b>Install</b>"));
+    QPointer<QMessageBox> shown;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+            shown = box;
+    ASSERT_FALSE(shown.isNull());
+    EXPECT_EQ(shown->windowTitle(), "Help");
+    EXPECT_EQ(shown->text(), "<b>Install</b>");
+    EXPECT_EQ(shown->textFormat(), Qt::PlainText);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(tk::windowWidget(0)->isEnabled());
+    tk::shutdownToolkit();
+    EXPECT_TRUE(shown.isNull());
+}
+
 TEST_F(ToolkitTest, BoxScriptAnswersInsteadOfABox) {
     std::vector<tk::BoxRequest> asked;
     tk::setBoxScript([&asked](const tk::BoxRequest& request) {
@@ -655,8 +672,11 @@ TEST(DocumentTest, OpeningAMissingDocumentReturnsAtOnce) {
     ScopedWorkDir dir;
     QElapsedTimer clock;
     clock.start();
-    tk::openDocument(QStringLiteral("quintara.chm"));
+    bool failed = false;
+    tk::openDocument(QStringLiteral("quintara.chm"), [&failed] { failed = true; });
     EXPECT_LT(clock.elapsed(), 500);
+    // The opener's answer comes through the event loop.
+    EXPECT_TRUE(QTest::qWaitFor([&failed] { return failed; }, 30000));
 }
 
 } // namespace

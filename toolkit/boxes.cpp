@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <memory>
 
 namespace tk {
 
@@ -48,6 +49,18 @@ void centre(QWidget* box) {
     box->adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         box->move(screen->availableGeometry().center() - box->rect().center());
+}
+
+// A plain box shown without an owner and without modality: it disables no
+// window.
+std::unique_ptr<QMessageBox> ownerlessBox(const QString& title, const QString& text) {
+    auto box = std::make_unique<QMessageBox>();
+    box->setWindowTitle(title);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(text);
+    box->setStandardButtons(QMessageBox::Ok);
+    box->setWindowModality(Qt::NonModal);
+    return box;
 }
 
 std::optional<BoxReply> scripted(const BoxRequest& request) {
@@ -91,17 +104,26 @@ QString inputBox(const QString& title, const QString& prompt, const QString& def
 void ownerlessMessageBox(const QString& title, const QString& text) {
     if (scripted({BoxRequest::Kind::Message, title, text, {}, Buttons::Ok}))
         return;
-    // Shown without an owner and without modality: no window is disabled.
-    QMessageBox box;
-    box.setWindowTitle(title);
-    box.setTextFormat(Qt::PlainText);
-    box.setText(text);
-    box.setStandardButtons(QMessageBox::Ok);
-    box.setWindowModality(Qt::NonModal);
+    auto box = ownerlessBox(title, text);
     QEventLoop loop;
-    QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
-    box.show();
+    QObject::connect(box.get(), &QDialog::finished, &loop, &QEventLoop::quit);
+    box->show();
     loop.exec();
+}
+
+void noticeBox(const QString& title, const QString& text) {
+    if (scripted({BoxRequest::Kind::Message, title, text, {}, Buttons::Ok}))
+        return;
+    QMessageBox* box = ownerlessBox(title, text).release();
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    registry().notices.emplace_back(box);
+    box->show();
+}
+
+void closeNoticeBoxes() {
+    for (const QPointer<QWidget>& box : registry().notices)
+        delete box.data();
+    registry().notices.clear();
 }
 
 void setBoxScript(std::function<BoxReply(const BoxRequest&)> script) {

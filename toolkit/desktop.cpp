@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTranslator>
 #include <memory>
@@ -40,6 +41,35 @@ void setQtLanguage(const QString& language) {
                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
         QCoreApplication::installTranslator(translator.get()))
         qtTexts = std::move(translator);
+}
+
+void openDocument(const QString& fileName, const std::function<void()>& onFailure) {
+    // The opener runs on its own with its output sent nowhere, so it never
+    // writes into our terminal; its exit status, which arrives through the
+    // event loop, tells whether any application took the file. It belongs to
+    // the application object until it has finished.
+    auto* opener = new QProcess(QCoreApplication::instance());
+    opener->setProgram(QStringLiteral("xdg-open"));
+    opener->setArguments({fileName});
+    opener->setStandardInputFile(QProcess::nullDevice());
+    opener->setStandardOutputFile(QProcess::nullDevice());
+    opener->setStandardErrorFile(QProcess::nullDevice());
+    // A start that fails gives no finished(); a crash gives both signals.
+    const auto finish = [opener, onFailure](bool failed) {
+        opener->deleteLater();
+        if (failed && onFailure)
+            onFailure();
+    };
+    QObject::connect(opener, &QProcess::finished, opener,
+                     [finish](int code, QProcess::ExitStatus status) {
+                         finish(status != QProcess::NormalExit || code != 0);
+                     });
+    QObject::connect(opener, &QProcess::errorOccurred, opener,
+                     [finish](QProcess::ProcessError error) {
+                         if (error == QProcess::FailedToStart)
+                             finish(true);
+                     });
+    opener->start();
 }
 
 } // namespace tk

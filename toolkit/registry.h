@@ -74,6 +74,7 @@ struct Registry {
     Event last;
     std::function<BoxReply(const BoxRequest&)> boxScript;
     std::function<void()> idleHook;
+    std::vector<QPointer<QWidget>> notices; // boxes shown by noticeBox, until closed
 };
 
 Registry& registry();
@@ -90,5 +91,7 @@ void pushGadgetEvent(int number, ClickKind click = ClickKind::None);
 void forgetWindowContents(int window);
 // Frees sounds; the rest of the media needs no release.
 void releaseMedia();
+// Closes the boxes that noticeBox left on screen.
+void closeNoticeBoxes();
 
 } // namespace tk

@@ -78,6 +78,7 @@ void shutdownToolkit() {
     while (!reg.windows.empty())
         closeWindow(reg.windows.begin()->first);
     releaseMedia();
+    closeNoticeBoxes();
     reg.fonts.clear();
     reg.gadgetFont.reset();
     reg.images.clear();

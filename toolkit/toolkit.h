@@ -147,6 +147,8 @@ Answer messageBox(const QString& title, const QString& text, Buttons buttons);
 QString inputBox(const QString& title, const QString& prompt, const QString& defaultText);
 // Plain box without an owner window; it disables nothing. Returns when closed.
 void ownerlessMessageBox(const QString& title, const QString& text);
+// The same box, returning at once; it goes away when closed or at shutdown.
+void noticeBox(const QString& title, const QString& text);
 
 // ---- media and system ------------------------------------------------------
 
@@ -158,8 +160,10 @@ void loadSound(int number, const QString& fileName);
 // Plays the sound once from its beginning and returns at once.
 void playSound(int number);
 void freeSound(int number);
-// Hands the file to the desktop's opener; returns at once, silent on failure.
-void openDocument(const QString& fileName);
+// Hands the file to the desktop's opener and returns at once. When the
+// opener reports that nothing could open the file, or cannot be run, the
+// event loop later calls `onFailure`.
+void openDocument(const QString& fileName, const std::function<void()>& onFailure = {});
 // Blocks for the given time; windows stay painted, input waits until after.
 void pause(int milliseconds);
 
