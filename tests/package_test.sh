@@ -43,7 +43,8 @@ if [ -n "$deb" ]; then
         check "Depends names $needed" grep -qE "(^|[ ,])$needed([ ,(]|$)" <<<"$depends"
     done
     contents=$(dpkg-deb --contents "$deb")
-    for file in usr/share/doc/quintara/copyright usr/share/quintara/help/index.html; do
+    for file in usr/share/doc/quintara/copyright usr/share/quintara/help/index.html \
+        usr/share/quintara/pvp_0@2x.jpg; do
         check "the package holds /$file" grep -qF "./$file" <<<"$contents"
     done
 else

@@ -147,6 +147,11 @@ void repaintWindow(int number) {
         window->repaint();
 }
 
+double windowScale(int number) {
+    const GameWindow* window = windowOf(number);
+    return window ? window->devicePixelRatioF() : 1.0;
+}
+
 GameWindow* currentWindow() {
     const std::vector<int>& order = registry().openOrder;
     return order.empty() ? nullptr : windowOf(order.back());

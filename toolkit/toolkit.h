@@ -48,6 +48,8 @@ void setWindowTitle(int number, const QString& title);
 void disableWindow(int number, bool disabled);
 // Paints the window now, without waiting for the event loop.
 void repaintWindow(int number);
+// Screen pixels per pixel of the window: 1, or 2 on a screen scaled by two.
+double windowScale(int number);
 
 // ---- events ----------------------------------------------------------------
 
@@ -79,8 +81,9 @@ inline constexpr int kNoNumber = -1; // a gadget that is never addressed again
 void pushButton(int number, int x, int y, int w, int h, const QString& text);
 void toggleButton(int number, int x, int y, int w, int h, const QString& text);
 // Draws picture `image` centred and unscaled, clipped to the face; blank when
-// the picture is missing.
-void imageButton(int number, int x, int y, int w, int h, int image);
+// the picture is missing. A picture made at `scale` times the size, for a
+// screen scaled by that much, is drawn at 1/scale of its pixel size.
+void imageButton(int number, int x, int y, int w, int h, int image, int scale = 1);
 void textLabel(int number, int x, int y, int w, int h, const QString& text);
 void checkBox(int number, int x, int y, int w, int h, const QString& text);
 // Integer state kept within [minimum, maximum]; its shown text is set apart.
