@@ -1,9 +1,12 @@
 #!/bin/sh
-# Takes docs/main-window-LANG.png and docs/options-LANG.png for English,
-# German and Bulgarian: starts the built game on a virtual X display in a
-# scratch copy of its directory with that language, sets up a game of two
-# people by typing, plays two turns, rolls twice and photographs the main
-# window, then opens Tools > Options and photographs the dialog.
+# Takes docs/main-window-LANG.png, docs/options-LANG.png and
+# docs/new-game-LANG.png for English, German and Bulgarian: starts the built
+# game on a virtual X display in a scratch copy of its directory with that
+# language, sets up a game of two people by typing, plays two turns, rolls
+# twice and photographs the main window, then opens Tools > Options and
+# photographs the dialog, then Game > New Game and photographs the question.
+# Also takes the set-up window at scale 1 and 2 (QT_SCALE_FACTOR):
+# docs/setup-scale1.png and docs/setup-scale2.png.
 # Usage: docs/make_screenshots.sh [path/to/quintara]   (default build/game/quintara)
 # Needs Xvfb, xdotool and ImageMagick's import. Builds nothing.
 set -eu
@@ -102,11 +105,34 @@ shoot() {
     options=$(window_named "Options")
     sleep 0.5
     import -window "$options" "$root/docs/options-$1.png"
-    xdotool key --window "$options" Escape
+    xdotool mousemove --window "$options" 232 115 click 1 # Cancel
+    sleep 0.3
+
+    # The first menu's first item, New Game: its question with Qt's buttons.
+    xdotool mousemove --window "$main" 15 $((menu_height / 2)) click 1
+    sleep 0.3
+    xdotool key Down Return
+    question=$(window_named "$(sed -n 's/^NewGame = //p' "$work/$1.lang" | tr -d '\r')")
+    sleep 0.5
+    import -window "$question" "$root/docs/new-game-$1.png"
     kill "$game_pid"
     wait "$game_pid" 2>/dev/null || true
     game_pid=
-    echo "wrote docs/main-window-$1.png and docs/options-$1.png"
+    echo "wrote docs/main-window-$1.png, docs/options-$1.png and docs/new-game-$1.png"
+}
+
+# Photographs the set-up window with the desktop scaled by $1.
+shoot_setup() {
+    rm -f "$work/settings.ini"
+    (cd "$work" && exec env -u QT_QPA_PLATFORM QT_SCALE_FACTOR="$1" ./quintara >/dev/null 2>&1) &
+    game_pid=$!
+    setup=$(xdotool search --sync --onlyvisible --pid "$game_pid" | head -n 1)
+    sleep 0.5
+    import -window "$setup" "$root/docs/setup-scale$1.png"
+    kill "$game_pid"
+    wait "$game_pid" 2>/dev/null || true
+    game_pid=
+    echo "wrote docs/setup-scale$1.png"
 }
 
 roll() { click 390 220; }
@@ -115,4 +141,7 @@ choose_row() { click 150 $((5 + 1 + 16 + 15 * $1 + 7)); }
 
 for language in en de bg; do
     shoot "$language"
+done
+for scale in 1 2; do
+    shoot_setup "$scale"
 done
