@@ -116,6 +116,8 @@ void noticeBox(const QString& title, const QString& text) {
         return;
     QMessageBox* box = ownerlessBox(title, text).release();
     box->setAttribute(Qt::WA_DeleteOnClose);
+    std::erase_if(registry().notices,
+                  [](const QPointer<QWidget>& shown) { return shown.isNull(); });
     registry().notices.emplace_back(box);
     box->show();
 }
