@@ -7,10 +7,12 @@
 #                         shows greyed what it would score
 #   preview-LANG.png      the same, with the pointer on her Pair row and its tooltip
 #   options-LANG.png      Tools > Options
+#   new-game-LANG.png     Game > New Game, its question with Qt's own buttons
 #   computer-move-LANG.png  against the computer, after the first turn: the
 #                         computer's entry framed, with its tooltip
-# and prints the contrast between a held and a free die's face, measured on
-# main-window-en.png (at least 3:1 is required).
+# and the set-up window at desktop scale 1 and 2 (QT_SCALE_FACTOR):
+# setup-scale1.png and setup-scale2.png. Prints the contrast between a held and
+# a free die's face, measured on main-window-en.png (at least 3:1 is required).
 # Usage: docs/make_screenshots.sh [path/to/quintara]   (default build/game/quintara)
 # Needs Xvfb, xdotool, ImageMagick (import, convert) and python3. Builds nothing.
 set -eu
@@ -118,8 +120,8 @@ shoot() {
     start_game "$1"
     xdotool mousemove --window "$setup" 100 30 click 1 # people against each other
     answer "PvP mode" 2
-    answer quintara Ann
-    answer quintara Bea
+    answer Quintara Ann
+    answer Quintara Bea
     find_main
 
     roll; click 355 65; roll; choose_row 5  # Ann: holds die 1, takes Aces
@@ -141,9 +143,18 @@ shoot() {
     options=$(window_named "Options")
     sleep 0.5
     import -window "$options" "$root/docs/options-$1.png"
-    xdotool key --window "$options" Escape
+    xdotool mousemove --window "$options" 232 115 click 1 # Cancel
+    sleep 0.3
+
+    # The first menu's first item, New Game: its question with Qt's buttons.
+    xdotool mousemove --window "$main" 15 $((menu_height / 2)) click 1
+    sleep 0.3
+    xdotool key Down Return
+    question=$(window_named "$(sed -n 's/^NewGame = //p' "$work/$1.lang" | tr -d '\r')")
+    sleep 0.5
+    import -window "$question" "$root/docs/new-game-$1.png"
     stop_game
-    echo "wrote docs/main-window-$1.png, docs/preview-$1.png and docs/options-$1.png"
+    echo "wrote docs/main-window-$1.png, docs/preview-$1.png, docs/options-$1.png and docs/new-game-$1.png"
 }
 
 # The row (0-14) of the one entered cell of the computer's column in $1, a
@@ -164,7 +175,7 @@ computer_entry_row() {
 shoot_computer() {
     start_game "$1"
     xdotool mousemove --window "$setup" 300 30 click 1 # against the computer
-    answer quintara Ann
+    answer Quintara Ann
     find_main
 
     roll; roll; choose_row 7 # Ann takes Pair; the computer plays at once
@@ -207,6 +218,20 @@ sys.exit(0 if ratio >= 3 else 1)
 PY
 }
 
+# Photographs the set-up window with the desktop scaled by $1.
+shoot_setup() {
+    rm -f "$work/settings.ini"
+    (cd "$work" && exec env -u QT_QPA_PLATFORM QT_SCALE_FACTOR="$1" ./quintara >/dev/null 2>&1) &
+    game_pid=$!
+    setup=$(xdotool search --sync --onlyvisible --pid "$game_pid" | head -n 1)
+    sleep 0.5
+    import -window "$setup" "$root/docs/setup-scale$1.png"
+    kill "$game_pid"
+    wait "$game_pid" 2>/dev/null || true
+    game_pid=
+    echo "wrote docs/setup-scale$1.png"
+}
+
 roll() { click 390 220; }
 # Sheet rows are 15 pixels under a 16-pixel header, inside a 1-pixel frame.
 row_y() { echo $((5 + 1 + 16 + 15 * $1 + 7)); }
@@ -217,3 +242,6 @@ for language in en de bg; do
     shoot_computer "$language"
 done
 held_contrast "$root/docs/main-window-en.png"
+for scale in 1 2; do
+    shoot_setup "$scale"
+done

@@ -7,7 +7,26 @@
 #include "store/preference_file.h"
 #include "store/settings.h"
 #include "toolkit/toolkit.h"
+#include "ui/language.h"
 #include "ui/setup_dialog.h"
+
+#include <QDirIterator>
+#include <QIcon>
+
+namespace {
+
+// The icons installed with the desktop entry, built into the program so that
+// it has them wherever it runs from.
+QIcon gameIcon() {
+    QIcon icon;
+    QDirIterator pictures(QStringLiteral(":/quintara/icons"), {QStringLiteral("*.png")},
+                          QDir::Files, QDirIterator::Subdirectories);
+    while (pictures.hasNext())
+        icon.addFile(pictures.next());
+    return icon;
+}
+
+} // namespace
 
 void readSettings() {
     GameState& state = game();
@@ -28,8 +47,10 @@ void shutdownQuintara() {
 int runQuintara() {
     resetGameState();
     tk::initToolkit();
+    tk::setProgramIdentity(QStringLiteral("Quintara"), QStringLiteral("quintara"), gameIcon());
     game().highScores = HighScoreTable{};
     readSettings();
+    followLanguageInQt(game().langFile);
     fillFixedTables();
     tk::initSound();
     if (runGameSetup()) {

@@ -1,6 +1,7 @@
 #!/bin/bash
 # Checks the files that ship beside the game in DATA_DIR: the three language
-# files, the two mode pictures, the roll sound and the compiled help.
+# files, the two mode pictures (also at twice the size), the roll sound and
+# the compiled help.
 # Usage: data_files_test.sh DATA_DIR   (the help sources are DATA_DIR/../data-src/help)
 # Needs enum_chmLib and extract_chmLib (libchm-bin), identify (imagemagick)
 # and python3; a missing tool is a failure, never a skip.
@@ -57,7 +58,7 @@ hands1 hands2 hands3 hands4 hands5 hands6 hands7 gameMode enterNrP enterName
 ShowCPUhand sec strongerCPU sound apply cancel preview computerMove accPlayers
 accComputer accNumberField accNameField accDelay accSheet accCellFree accCellEntered
 accCellValue accDie accDieHeld accBlank accFaceA accFaceK accFaceQ accFaceJ
-accFace10 accFace9 accTurn accHand accNoHand""".split()
+accFace10 accFace9 accTurn accHand accNoHand noHelpViewer""".split()
 
 # Texts that the game fills in: each place marker must survive translation.
 PLACE_MARKERS = {"preview": ["%1"], "computerMove": ["%1", "%2"]}
@@ -132,10 +133,10 @@ sys.exit(1 if errors else 0)
 PY
 }
 
-checkPicture() {
+checkPicture() { # file, width x height
   local size
   size=$(identify -format '%m %wx%h' "$1") || return 1
-  [[ $size == "JPEG 185x40" ]] || { echo "$1 is $size, not a JPEG of 185x40" && return 1; }
+  [[ $size == "JPEG $2" ]] || { echo "$1 is $size, not a JPEG of $2" && return 1; }
 }
 
 # RIFF/WAVE with PCM samples, not empty, not silent, shorter than a second.
@@ -207,7 +208,8 @@ for lang in en de bg; do
   check "$lang.lang format and keys" checkLanguageFile "$data/$lang.lang"
 done
 for picture in pvp_0 pvc_0; do
-  check "$picture.jpg is a 185x40 JPEG" checkPicture "$data/$picture.jpg"
+  check "$picture.jpg is a 185x40 JPEG" checkPicture "$data/$picture.jpg" 185x40
+  check "$picture@2x.jpg is a 370x80 JPEG" checkPicture "$data/$picture@2x.jpg" 370x80
 done
 check "dice.wav is a short PCM WAVE" checkSound "$data/dice.wav"
 check "quintara.chm is valid and current" checkHelp

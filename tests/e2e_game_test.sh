@@ -185,8 +185,7 @@ visible_window() { # name regex: the first visible window of that name, if any
         echo "${ids%%$'\n'*}"
 }
 
-# The program's windows that are shown now, other than the given ids. (Boxes
-# with an empty title carry the program's name only as their class.)
+# The program's windows that are shown now, other than the given ids.
 new_windows() { # ids to skip...
     local id
     for id in $(xdotool search --onlyvisible --class '^quintara$' 2>/dev/null); do
@@ -254,10 +253,15 @@ set_up_two_people() {
     previous=$box_id
     for name in "${names[@]}"; do
         wait_for_box "the name question for $name" "$setup" "$previous"
+        # Without a title of its own, the box shows the program's name.
+        [ "$(xdotool getwindowname "$box_id")" = "Quintara" ] ||
+            fail "the name question is titled '$(xdotool getwindowname "$box_id")'"
         xdotool type --delay 40 "$name"
         xdotool key Return
         previous=$box_id
     done
+    # The main window bears the same name: it is found once the box has gone.
+    wait_until "the last name question has gone" window_gone "$previous"
 }
 
 main_window=""

@@ -3,11 +3,13 @@
 #include "toolkit/toolkit.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -68,4 +70,12 @@ QPoint pressPoint(const QWidget* widget) {
     option.initFrom(box);
     option.text = box->text();
     return box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box).center();
+}
+
+void whenBoxShows(std::function<void(QWidget*)> step) {
+    QTimer::singleShot(0, [step = std::move(step)] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        step(box);
+    });
 }

@@ -31,3 +31,6 @@ QStringList unnamedFocusableControls(QWidget* window);
 // that answers ends with its text and so with the fonts installed; the centre
 // of anything else.
 QPoint pressPoint(const QWidget* widget);
+
+// Runs `step` once the next modal box is up, handing it that box.
+void whenBoxShows(std::function<void(QWidget*)> step);

@@ -4,8 +4,13 @@
 #include "ui/help_about.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QMessageBox>
+#include <QProcess>
+#include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -86,6 +91,68 @@ TEST_F(HelpAboutTest, HelpAsksTheDesktopEachTimeAndDoesNotWaitForIt) {
     showHelp();
     opener.release();
     EXPECT_EQ(opener.endedRuns(2), "[quintara.chm]\n[quintara.chm]\n");
+}
+
+// A stand-in for the desktop's opener, run in the test's directory: it waits
+// while the file "hold" exists, notes what it was asked and exits with the
+// status written in chm-status or html-status.
+const QByteArray kOpener = R"sh(#!/bin/sh
+while [ -e hold ]; do sleep 0.05; done
+echo "$1" >>opened.txt
+case "$1" in *.chm) exit "$(cat chm-status)" ;; esac
+exit "$(cat html-status)"
+)sh";
+
+bool openersRunning() {
+    return std::ranges::any_of(
+        QCoreApplication::instance()->findChildren<QProcess*>(),
+        [](const QProcess* opener) { return opener->state() != QProcess::NotRunning; });
+}
+
+TEST_F(HelpAboutTest, HelpFallsBackToThePagesAndThenToABoxNamingTheViewer) {
+    dir.copyShippedData();
+    game().langFile = QStringLiteral("de.lang");
+    QDir().mkdir("bin");
+    writeBytes("bin/xdg-open", kOpener);
+    QFile::setPermissions("bin/xdg-open", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString pages = QDir::current().absoluteFilePath("help/index.html");
+    const QByteArray path = qgetenv("PATH");
+    const struct {
+        const char* chmStatus;
+        const char* htmlStatus;
+        bool opener;
+        QStringList opened;
+        bool box;
+    } cases[] = {
+        {"0", "0", true, {"quintara.chm"}, false},
+        {"3", "0", true, {"quintara.chm", pages}, false},
+        {"4", "3", true, {"quintara.chm", pages}, true},
+        {"0", "0", false, {}, true},
+    };
+    for (const auto& expected : cases) {
+        shown.clear();
+        recordBoxes();
+        writeBytes("chm-status", expected.chmStatus);
+        writeBytes("html-status", expected.htmlStatus);
+        QFile::remove("opened.txt");
+        writeBytes("hold", "");
+        // Without the stand-in, no directory on the path holds an opener.
+        qputenv("PATH",
+                expected.opener ? (dir.path() + "/bin:").toUtf8() + path : dir.path().toUtf8());
+        showHelp();
+        // Back at once, while the opener still waits.
+        EXPECT_TRUE(openersRunning() || !expected.opener);
+        QFile::remove("hold");
+        EXPECT_TRUE(QTest::qWaitFor([] { return !openersRunning(); }, 30000));
+        qputenv("PATH", path);
+        const QString opened = QString::fromUtf8(readBytes("opened.txt"));
+        EXPECT_EQ(opened.split(u'\n', Qt::SkipEmptyParts), expected.opened);
+        ASSERT_EQ(shown.size(), expected.box ? 1u : 0u);
+        if (expected.box) {
+            EXPECT_EQ(shown[0].title, "Hilfe");
+            EXPECT_TRUE(shown[0].text.contains("Paket xchm")) << shown[0].text.toStdString();
+        }
+    }
 }
 
 } // namespace

@@ -7,12 +7,7 @@ set -u
 build=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-check() { # description, command...
-    local what=$1
-    shift
-    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/check_support.sh"
 
 prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "FAILED: install"; exit 1; }
@@ -47,15 +42,15 @@ check "every installed file is in place" test -x "$prefix/bin/quintara" \
     -a -x "$prefix/lib/quintara/quintara" -a -f "$prefix/share/applications/quintara.desktop" \
     -a -f "$prefix/share/metainfo/org.quintara.Quintara.metainfo.xml" \
     -a -f "$prefix/share/icons/hicolor/scalable/apps/quintara.svg" \
-    -a -f "$prefix/share/icons/hicolor/48x48/apps/quintara.png"
+    -a -f "$prefix/share/icons/hicolor/48x48/apps/quintara.png" \
+    -a -f "$prefix/share/quintara/help/index.html" -a -f "$prefix/share/doc/quintara/copyright"
 check "desktop entry is valid" desktop-file-validate "$prefix/share/applications/quintara.desktop"
 check "AppStream metadata is valid" \
     appstreamcli validate --no-net "$prefix/share/metainfo/org.quintara.Quintara.metainfo.xml"
 
 check "the launcher starts the game" launch
-for file in "$shipped"/*; do
-    name=$(basename "$file")
-    check "$name copied into the game directory" cmp -s "$file" "$game/$name"
+for name in $(cd "$shipped" && find . -type f | sed 's|^\./||'); do
+    check "$name copied into the game directory" cmp -s "$shipped/$name" "$game/$name"
 done
 check "the game ran in its own directory" test -d "$game"
 

@@ -241,6 +241,31 @@ TEST_F(SetupDialogTest, WindowIsAsTabledAndWorksWithoutPictures) {
     }
 }
 
+// Run by CTest at scale 1 and again with QT_SCALE_FACTOR=2: at either scale
+// the button shows its picture pixel for pixel, from the file made for it.
+TEST_F(SetupDialogTest, ModePicturesAreDrawnPixelForPixelAtTheWindowsScale) {
+    dir_.copyShippedData();
+    runSetup([] {
+        QWidget* button = tk::gadgetWidget(Gadget::PlayersButton);
+        const QImage face = button->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const int scale = qRound(button->devicePixelRatioF());
+        const QImage picture =
+            QImage(scale > 1 ? "pvp_0@2x.jpg" : "pvp_0.jpg").convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(picture.size(), QSize(185, 40) * scale);
+        // Inside the bevel and the focus frame, as two decoders may round.
+        int differing = 0;
+        for (int y = 6 * scale; y < 34 * scale; ++y)
+            for (int x = 6 * scale; x < 179 * scale; ++x) {
+                const QRgb a = face.pixel(x, y), b = picture.pixel(x, y);
+                differing += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                                 std::abs(qBlue(a) - qBlue(b)) >
+                             12;
+            }
+        EXPECT_EQ(differing, 0) << "at scale " << scale;
+        tk::windowWidget(Window::Setup)->close();
+    });
+}
+
 TEST_F(SetupDialogTest, ClosingTheWindowEndsTheSetUp) {
     EXPECT_FALSE(runSetup([] { tk::windowWidget(Window::Setup)->close(); }));
     EXPECT_TRUE(asked.empty());

@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
 #include <QRandomGenerator>
 #include <QStyle>
 #include <QStyleOptionSpinBox>
@@ -75,15 +76,6 @@ void clickAsPerson(QWidget* widget) {
     QWidget* top = widget->window();
     QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {},
                       widget->mapTo(top, pressPoint(widget)));
-}
-
-// Runs `step` once the next modal box is up, handing it that box.
-void whenBoxShows(std::function<void(QWidget*)> step) {
-    QTimer::singleShot(0, [step = std::move(step)] {
-        QWidget* box = QApplication::activeModalWidget();
-        ASSERT_NE(box, nullptr);
-        step(box);
-    });
 }
 
 QByteArray encoded(const QImage& image, const char* format) {
@@ -731,6 +723,22 @@ TEST_F(ToolkitTest, MessageBoxGivesTheChosenAnswerAndShowsPlainText) {
     }
     whenBoxShows([](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); });
     EXPECT_EQ(tk::messageBox("Q", "Quit?", tk::Buttons::YesNo), tk::Answer::No);
+}
+
+TEST_F(ToolkitTest, NoticeBoxReturnsAtOnceDisablesNothingAndGoesAtShutdown) {
+    tk::noticeBox(QStringLiteral("Help"), QStringLiteral("<b>Install</b>"));
+    QPointer<QMessageBox> shown;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+            shown = box;
+    ASSERT_FALSE(shown.isNull());
+    EXPECT_EQ(shown->windowTitle(), "Help");
+    EXPECT_EQ(shown->text(), "<b>Install</b>");
+    EXPECT_EQ(shown->textFormat(), Qt::PlainText);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(tk::windowWidget(0)->isEnabled());
+    tk::shutdownToolkit();
+    EXPECT_TRUE(shown.isNull());
 }
 
 TEST_F(ToolkitTest, BoxScriptAnswersInsteadOfABox) {

@@ -1,15 +1,16 @@
 #include "toolkit/registry.h"
 
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QEventLoop>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <memory>
 
 #include <optional>
 #include <utility>
@@ -32,16 +33,14 @@ class InputDialog : public QDialog {
         field_->selectAll();
         field_->setAccessibleName(fieldName.isEmpty() ? prompt : fieldName);
         label->setBuddy(field_);
-        auto* ok = new QPushButton(QStringLiteral("OK"));
-        ok->setDefault(true);
-        connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-        auto* buttons = new QHBoxLayout;
-        buttons->addStretch();
-        buttons->addWidget(ok);
+        // A standard button, so that its text follows Qt's language.
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
+        buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
         auto* layout = new QVBoxLayout(this);
         layout->addWidget(label);
         layout->addWidget(field_);
-        layout->addLayout(buttons);
+        layout->addWidget(buttons);
         setMinimumWidth(300);
     }
 
@@ -55,6 +54,18 @@ void centre(QWidget* box) {
     box->adjustSize();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         box->move(screen->availableGeometry().center() - box->rect().center());
+}
+
+// A plain box shown without an owner and without modality: it disables no
+// window.
+std::unique_ptr<QMessageBox> ownerlessBox(const QString& title, const QString& text) {
+    auto box = std::make_unique<QMessageBox>();
+    box->setWindowTitle(title);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(text);
+    box->setStandardButtons(QMessageBox::Ok);
+    box->setWindowModality(Qt::NonModal);
+    return box;
 }
 
 std::optional<BoxReply> scripted(const BoxRequest& request) {
@@ -99,17 +110,28 @@ QString inputBox(const QString& title, const QString& prompt, const QString& def
 void ownerlessMessageBox(const QString& title, const QString& text) {
     if (scripted({BoxRequest::Kind::Message, title, text, {}, Buttons::Ok, {}}))
         return;
-    // Shown without an owner and without modality: no window is disabled.
-    QMessageBox box;
-    box.setWindowTitle(title);
-    box.setTextFormat(Qt::PlainText);
-    box.setText(text);
-    box.setStandardButtons(QMessageBox::Ok);
-    box.setWindowModality(Qt::NonModal);
+    auto box = ownerlessBox(title, text);
     QEventLoop loop;
-    QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
-    box.show();
+    QObject::connect(box.get(), &QDialog::finished, &loop, &QEventLoop::quit);
+    box->show();
     loop.exec();
+}
+
+void noticeBox(const QString& title, const QString& text) {
+    if (scripted({BoxRequest::Kind::Message, title, text, {}, Buttons::Ok, {}}))
+        return;
+    QMessageBox* box = ownerlessBox(title, text).release();
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    std::erase_if(registry().notices,
+                  [](const QPointer<QWidget>& shown) { return shown.isNull(); });
+    registry().notices.emplace_back(box);
+    box->show();
+}
+
+void closeNoticeBoxes() {
+    for (const QPointer<QWidget>& box : registry().notices)
+        delete box.data();
+    registry().notices.clear();
 }
 
 void setBoxScript(std::function<BoxReply(const BoxRequest&)> script) {

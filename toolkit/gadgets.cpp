@@ -114,9 +114,10 @@ void toggleButton(int number, int x, int y, int w, int h, const QString& text) {
     makeButton(number, true, x, y, w, h, text);
 }
 
-void imageButton(int number, int x, int y, int w, int h, int image) {
+void imageButton(int number, int x, int y, int w, int h, int image, int scale) {
     const auto found = registry().images.find(image);
-    auto* button = new ImageButton(found == registry().images.end() ? QImage() : found->second);
+    auto* button =
+        new ImageButton(found == registry().images.end() ? QImage() : found->second, scale);
     placeGadget(number, GadgetKind::ImageButton, button, x, y, w, h);
     QObject::connect(button, &QAbstractButton::clicked, button,
                      [number] { pushGadgetEvent(number); });

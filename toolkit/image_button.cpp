@@ -63,13 +63,14 @@ QColor paintHeldFace(QPainter& painter, const QAbstractButton& button) {
 
 } // namespace
 
-ImageButton::ImageButton(const QImage& image, QWidget* parent)
+ImageButton::ImageButton(const QImage& image, int scale, QWidget* parent)
     : QAbstractButton(parent), image_(image) {
+    image_.setDevicePixelRatio(scale);
     setFocusPolicy(Qt::StrongFocus);
 }
 
 QSize ImageButton::sizeHint() const {
-    return image_.isNull() ? QSize(40, 20) : image_.size();
+    return image_.isNull() ? QSize(40, 20) : image_.deviceIndependentSize().toSize();
 }
 
 void ImageButton::paintEvent(QPaintEvent*) {
@@ -78,8 +79,11 @@ void ImageButton::paintEvent(QPaintEvent*) {
     painter.drawControl(QStyle::CE_PushButtonBevel, option);
     if (!image_.isNull()) {
         painter.setClipRect(rect().adjusted(2, 2, -2, -2));
+        // Smooth when the screen's scale is not the picture's (1.5 or 3).
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
         const QPoint shift = isDown() ? QPoint(1, 1) : QPoint(0, 0);
-        const QPoint topLeft((width() - image_.width()) / 2, (height() - image_.height()) / 2);
+        const QSize size = image_.deviceIndependentSize().toSize();
+        const QPoint topLeft((width() - size.width()) / 2, (height() - size.height()) / 2);
         painter.drawImage(topLeft + shift, image_);
     }
     if (hasFocus()) {

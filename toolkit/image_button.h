@@ -6,11 +6,13 @@
 namespace tk {
 
 // A push button whose face is a picture drawn centred and unscaled, clipped
-// to the face; a null picture leaves the face blank.
+// to the face; a null picture leaves the face blank. A picture made at
+// `scale` times the size is drawn at 1/scale of its pixel size, so that on a
+// screen scaled by as much it shows every one of its pixels.
 class ImageButton : public QAbstractButton {
     Q_OBJECT
   public:
-    ImageButton(const QImage& image, QWidget* parent = nullptr);
+    ImageButton(const QImage& image, int scale = 1, QWidget* parent = nullptr);
     QSize sizeHint() const override;
 
   protected:

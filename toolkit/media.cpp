@@ -2,7 +2,6 @@
 #include "toolkit/registry.h"
 
 #include <QFileInfo>
-#include <QProcess>
 #include <canberra.h>
 #include <utility>
 
@@ -80,18 +79,6 @@ void releaseMedia() {
         ca_context_destroy(soundContext);
         soundContext = nullptr;
     }
-}
-
-void openDocument(const QString& fileName) {
-    // Detached, with its output sent nowhere: the viewer lives on its own and
-    // never writes into our terminal.
-    QProcess opener;
-    opener.setProgram(QStringLiteral("xdg-open"));
-    opener.setArguments({fileName});
-    opener.setStandardInputFile(QProcess::nullDevice());
-    opener.setStandardOutputFile(QProcess::nullDevice());
-    opener.setStandardErrorFile(QProcess::nullDevice());
-    opener.startDetached();
 }
 
 } // namespace tk

@@ -88,6 +88,7 @@ struct Registry {
     std::optional<int> sleepingWait; // the window a wait sleeps for, while it sleeps
     std::function<BoxReply(const BoxRequest&)> boxScript;
     std::function<void()> idleHook;
+    std::vector<QPointer<QWidget>> notices; // boxes shown by noticeBox, until closed
 };
 
 Registry& registry();
@@ -106,6 +107,8 @@ void refreshAccessibleName(int number);
 void forgetWindowContents(int window);
 // Frees sounds; the rest of the media needs no release.
 void releaseMedia();
+// Closes the boxes that noticeBox left on screen.
+void closeNoticeBoxes();
 
 // A wait on kAnyWindow takes the events of every window.
 inline constexpr int kAnyWindow = -1;

@@ -78,6 +78,7 @@ void shutdownToolkit() {
     while (!reg.windows.empty())
         closeWindow(reg.windows.begin()->first);
     releaseMedia();
+    closeNoticeBoxes();
     reg.fonts.clear();
     reg.gadgetFont.reset();
     reg.images.clear();
@@ -145,6 +146,11 @@ void disableWindow(int number, bool disabled) {
 void repaintWindow(int number) {
     if (GameWindow* window = windowOf(number))
         window->repaint();
+}
+
+double windowScale(int number) {
+    const GameWindow* window = windowOf(number);
+    return window ? window->devicePixelRatioF() : 1.0;
 }
 
 GameWindow* currentWindow() {

@@ -3,6 +3,7 @@
 #include <QString>
 #include <functional>
 
+class QIcon;
 class QWidget;
 
 // The thin layer through which the game reaches the desktop: numbered windows,
@@ -17,6 +18,14 @@ namespace tk {
 void initToolkit();
 // Closes every window and frees every font, picture and sound.
 void shutdownToolkit();
+// Names the program in the title bar of a window whose title is empty (every
+// other title stays as it is), ties its windows to the desktop entry
+// `desktopId` and gives every window `icon`.
+void setProgramIdentity(const QString& name, const QString& desktopId, const QIcon& icon);
+// Qt's own texts, such as the standard buttons of boxes, in `language` (a
+// code such as "de") from Qt's translations; "en", or a language Qt has no
+// translation for, gives Qt's built-in English.
+void setQtLanguage(const QString& language);
 
 // ---- windows ---------------------------------------------------------------
 
@@ -39,6 +48,8 @@ void setWindowTitle(int number, const QString& title);
 void disableWindow(int number, bool disabled);
 // Paints the window now, without waiting for the event loop.
 void repaintWindow(int number);
+// Screen pixels per pixel of the window: 1, or 2 on a screen scaled by two.
+double windowScale(int number);
 
 // ---- events ----------------------------------------------------------------
 
@@ -74,8 +85,9 @@ inline constexpr int kNoNumber = -1; // a gadget that is never addressed again
 void pushButton(int number, int x, int y, int w, int h, const QString& text);
 void toggleButton(int number, int x, int y, int w, int h, const QString& text);
 // Draws picture `image` centred and unscaled, clipped to the face; blank when
-// the picture is missing.
-void imageButton(int number, int x, int y, int w, int h, int image);
+// the picture is missing. A picture made at `scale` times the size, for a
+// screen scaled by that much, is drawn at 1/scale of its pixel size.
+void imageButton(int number, int x, int y, int w, int h, int image, int scale = 1);
 void textLabel(int number, int x, int y, int w, int h, const QString& text);
 void checkBox(int number, int x, int y, int w, int h, const QString& text);
 // Integer state kept within [minimum, maximum]; its shown text is set apart.
@@ -186,6 +198,8 @@ QString inputBox(const QString& title, const QString& prompt, const QString& def
                  const QString& fieldName = {});
 // Plain box without an owner window; it disables nothing. Returns when closed.
 void ownerlessMessageBox(const QString& title, const QString& text);
+// The same box, returning at once; it goes away when closed or at shutdown.
+void noticeBox(const QString& title, const QString& text);
 
 // ---- media and system ------------------------------------------------------
 
@@ -197,8 +211,10 @@ void loadSound(int number, const QString& fileName);
 // Plays the sound once from its beginning and returns at once.
 void playSound(int number);
 void freeSound(int number);
-// Hands the file to the desktop's opener; returns at once, silent on failure.
-void openDocument(const QString& fileName);
+// Hands the file to the desktop's opener and returns at once. When the
+// opener reports that nothing could open the file, or cannot be run, the
+// event loop later calls `onFailure`.
+void openDocument(const QString& fileName, const std::function<void()>& onFailure = {});
 // Blocks for the given time; windows stay painted, input waits until after.
 void pause(int milliseconds);
 

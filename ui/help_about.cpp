@@ -4,13 +4,11 @@
 #include "toolkit/toolkit.h"
 #include "ui/language.h"
 
+#include <QFileInfo>
+
 #ifndef QUINTARA_VERSION
 #define QUINTARA_VERSION "0"
 #endif
-
-void showHelp() {
-    tk::openDocument(QStringLiteral("quintara.chm"));
-}
 
 QString aboutText() {
     return QStringLiteral("Quintara\nVersion " QUINTARA_VERSION
@@ -33,7 +31,27 @@ QString withoutMnemonic(const QString& text) {
     return plain;
 }
 
+// The last resort: a box that names what to install.
+void tellHowToGetHelp() {
+    const LanguageTexts texts(game().langFile);
+    tk::noticeBox(withoutMnemonic(texts.text("MenuTitleHelp")),
+                  texts.text("noHelpViewer", QStringLiteral("No program here can show the help. "
+                                                            "Install the package xchm (apt "
+                                                            "install xchm), then choose Help "
+                                                            "again.")));
+}
+
+// The same pages as plain HTML, for the desktop's web browser.
+void openHelpPages() {
+    tk::openDocument(QFileInfo(QStringLiteral("help/index.html")).absoluteFilePath(),
+                     tellHowToGetHelp);
+}
+
 } // namespace
+
+void showHelp() {
+    tk::openDocument(QStringLiteral("quintara.chm"), openHelpPages);
+}
 
 void showAbout() {
     const LanguageTexts texts(game().langFile);

@@ -2,6 +2,7 @@
 
 #include "rules/game_state.h"
 #include "store/preference_file.h"
+#include "toolkit/toolkit.h"
 
 LanguageTexts::LanguageTexts(const QString& file) {
     openPreferenceFile(file);
@@ -21,4 +22,9 @@ QString LanguageTexts::text(const char* key, const QString& defaultValue) const 
 
 QString lang(const QString& key, const QString& defaultValue) {
     return LanguageTexts(game().langFile).text(key, defaultValue);
+}
+
+void followLanguageInQt(const QString& langFile) {
+    const QString suffix = QStringLiteral(".lang");
+    tk::setQtLanguage(langFile.endsWith(suffix) ? langFile.chopped(suffix.size()) : QString());
 }

@@ -21,3 +21,7 @@ class LanguageTexts {
 
 // One text of the game's current language file read on its own: open, read, close.
 QString lang(const QString& key, const QString& defaultValue = QString());
+
+// Qt's own texts (standard buttons) follow the language of `langFile`, the
+// language code before ".lang".
+void followLanguageInQt(const QString& langFile);

@@ -205,6 +205,7 @@ void switchLanguage(int itemId) {
     GameState& state = game();
     Q_ASSERT(itemId >= Menu::FirstLanguage && itemId <= Menu::LastLanguage);
     state.langFile = state.langFiles[itemId - Menu::FirstLanguage];
+    followLanguageInQt(state.langFile);
     {
         const LanguageTexts texts(game().langFile);
         tk::hideMenu(Menu::Bar, true);

@@ -38,13 +38,25 @@ SetupTexts readSetupTexts() {
     return result;
 }
 
+// Loads picture NAME.jpg, or on a screen scaled by more than one the same
+// picture made at twice the size, NAME@2x.jpg, which stays sharp there.
+// Returns the scale of the picture loaded.
+int loadModePicture(int image, const QString& name) {
+    if (tk::windowScale(Window::Setup) > 1 &&
+        tk::loadImage(image, name + QStringLiteral("@2x.jpg")))
+        return 2;
+    tk::loadImage(image, name + QStringLiteral(".jpg"));
+    return 1;
+}
+
 void openSetupWindow(const SetupTexts& texts) {
     tk::openWindow(Window::Setup, 0, 0, 405, 75, texts.gameMode,
                    tk::CloseBox | tk::SizingBorder | tk::Centred);
-    tk::loadImage(Resource::PlayersImage, QStringLiteral("pvp_0.jpg"));
-    tk::loadImage(Resource::ComputerImage, QStringLiteral("pvc_0.jpg"));
-    tk::imageButton(Gadget::PlayersButton, 10, 10, 185, 40, Resource::PlayersImage);
-    tk::imageButton(Gadget::ComputerButton, 210, 10, 185, 40, Resource::ComputerImage);
+    const int playersScale = loadModePicture(Resource::PlayersImage, QStringLiteral("pvp_0"));
+    const int computerScale = loadModePicture(Resource::ComputerImage, QStringLiteral("pvc_0"));
+    tk::imageButton(Gadget::PlayersButton, 10, 10, 185, 40, Resource::PlayersImage, playersScale);
+    tk::imageButton(Gadget::ComputerButton, 210, 10, 185, 40, Resource::ComputerImage,
+                    computerScale);
     tk::setAccessibleName(Gadget::PlayersButton, texts.playersButton);
     tk::setAccessibleName(Gadget::ComputerButton, texts.computerButton);
     tk::focusGadget(Gadget::PlayersButton);
