@@ -82,8 +82,7 @@ void recordHighScores(const std::vector<int>& totals) {
     std::vector<std::pair<QString, int>> results;
     for (int player = 1; player <= static_cast<int>(totals.size()); ++player)
         results.emplace_back(game().playerNames[player], totals[player - 1]);
-    recordResults(game().highScores, results);
-    saveHighScores(QString::fromLatin1(kHighScoreFileName), game().highScores);
+    recordFinishedGame(QString::fromLatin1(kHighScoreFileName), game().highScores, results);
 }
 
 void checkGameOver() {
