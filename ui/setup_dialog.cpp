@@ -64,8 +64,13 @@ void setUpAgainstComputer(const SetupTexts& texts) {
 
 } // namespace
 
+bool isControlCharacter(QChar c) {
+    return c.unicode() < 0x20 || c == u'\x7F' || c == QChar::LineSeparator ||
+           c == QChar::ParagraphSeparator;
+}
+
 bool isValidPlayerName(const QString& name) {
-    if (name.contains(u'#'))
+    if (name.contains(u'#') || std::any_of(name.cbegin(), name.cend(), isControlCharacter))
         return false;
     return std::any_of(name.cbegin(), name.cend(), [](QChar c) { return c != u' '; });
 }
