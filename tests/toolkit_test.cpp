@@ -23,10 +23,12 @@
 #include <ostream>
 #include <vector>
 
+#include <chrono>
 #include <cstdio>
 #include <jpeglib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -549,6 +551,21 @@ TEST_F(ToolkitTest, PauseLastsAtLeastTheTimeAsked) {
         EXPECT_GE(clock.elapsed(), milliseconds);
         EXPECT_LT(clock.elapsed(), std::max(milliseconds, 0) + 200) << milliseconds << " ms";
     }
+}
+
+// Qt's default timers save wake-ups by moving a long timeout by up to 5 %
+// onto a whole second of the monotonic clock, earlier as well as later. A
+// pause of 2 s begun a tenth of a second after a whole second shows it.
+TEST_F(ToolkitTest, PauseIsNotShortenedToMeetAWholeSecond) {
+    using namespace std::chrono;
+    const auto sinceSecond = [] {
+        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count() % 1000;
+    };
+    std::this_thread::sleep_for(milliseconds((1100 - sinceSecond()) % 1000));
+    QElapsedTimer clock;
+    clock.start();
+    tk::pause(2000);
+    EXPECT_GE(clock.elapsed(), 2000);
 }
 
 TEST_F(ToolkitTest, InputDuringAPauseArrivesAfterItInOrder) {

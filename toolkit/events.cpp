@@ -52,9 +52,10 @@ void pause(int milliseconds) {
     if (milliseconds <= 0)
         return;
     // A local loop keeps windows painted (even one opened just before) and
-    // sleeps; user input stays queued and arrives afterwards, in order.
+    // sleeps; user input stays queued and arrives afterwards, in order. The
+    // timer is precise: a coarse one may end the pause 5 % early.
     QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
         dispatcher->wakeUp();
