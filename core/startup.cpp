@@ -10,6 +10,8 @@
 #include "toolkit/toolkit.h"
 #include "ui/setup_dialog.h"
 
+#include <algorithm>
+
 namespace {
 
 const QString kSettingsFile = QString::fromLatin1(kSettingsFileName);
@@ -23,7 +25,7 @@ int readNumber(const char* key) {
 void readSettings() {
     GameState& state = game();
     openPreferenceFile(kSettingsFile);
-    state.delay = readNumber("delay");
+    state.delay = std::clamp(readNumber("delay"), 0, kMaxDelayMilliseconds);
     state.strongerCPU = readNumber("strongerCPU");
     state.lang = readPreference(QStringLiteral("lang"), QStringLiteral("en"));
     state.sound = readNumber("sound");

@@ -5,6 +5,7 @@
 #include "core/game_state.h"
 #include "core/rules.h"
 #include "store/high_score_file.h"
+#include "store/settings.h"
 #include "toolkit/toolkit.h"
 #include "ui/help_about.h"
 #include "ui/high_score_window.h"
@@ -234,7 +235,7 @@ LoopEnd runEventLoop() {
 } // namespace
 
 int computerPause(int delay) {
-    return std::clamp(delay, 0, kMaxComputerDelay);
+    return std::clamp(delay, 0, kMaxDelayMilliseconds);
 }
 
 void runMainWindow() {
