@@ -508,6 +508,29 @@ TEST_F(ToolkitTest, MessageBoxGivesTheChosenAnswerAndShowsPlainText) {
     EXPECT_EQ(tk::messageBox("Q", "Quit?", tk::Buttons::YesNo), tk::Answer::No);
 }
 
+// A title of any length from a language file reaches the window system cut
+// to 4096 characters, never between the halves of a surrogate pair.
+TEST_F(ToolkitTest, TitlesAreCutTo4096Characters) {
+    const QString longTitle(5000, u'x');
+    const QString pairAcrossTheCut = QString(4095, u'y') + QString::fromUcs4(U"\U0001F3B2") + u'z';
+    tk::openWindow(1, 0, 0, 100, 100, longTitle, tk::CloseBox);
+    EXPECT_EQ(tk::windowWidget(1)->windowTitle(), longTitle.left(4096));
+    tk::setWindowTitle(1, pairAcrossTheCut);
+    EXPECT_EQ(tk::windowWidget(1)->windowTitle(), pairAcrossTheCut.left(4095));
+    tk::setWindowTitle(1, QStringLiteral("short"));
+    EXPECT_EQ(tk::windowWidget(1)->windowTitle(), "short");
+    whenBoxShows([&](QWidget* box) {
+        EXPECT_EQ(box->windowTitle(), longTitle.left(4096));
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    tk::messageBox(longTitle, QStringLiteral("text"), tk::Buttons::Ok);
+    whenBoxShows([&](QWidget* box) {
+        EXPECT_EQ(box->windowTitle(), longTitle.left(4096));
+        pressKey(box, Qt::Key_Escape);
+    });
+    tk::inputBox(longTitle, QStringLiteral("prompt"), QString());
+}
+
 TEST_F(ToolkitTest, BoxScriptAnswersInsteadOfABox) {
     std::vector<tk::BoxRequest> asked;
     tk::setBoxScript([&asked](const tk::BoxRequest& request) {

@@ -21,7 +21,7 @@ class InputDialog : public QDialog {
     InputDialog(const QString& title, const QString& prompt, const QString& defaultText,
                 QWidget* owner)
         : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
-        setWindowTitle(title);
+        setWindowTitle(windowSystemTitle(title));
         setWindowModality(Qt::ApplicationModal);
         auto* label = new QLabel(prompt);
         label->setTextFormat(Qt::PlainText);
@@ -64,7 +64,7 @@ Answer messageBox(const QString& title, const QString& text, Buttons buttons) {
     if (const auto reply = scripted({BoxRequest::Kind::Message, title, text, {}, buttons}))
         return reply->answer;
     QMessageBox box(currentWindow());
-    box.setWindowTitle(title);
+    box.setWindowTitle(windowSystemTitle(title));
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
     box.setWindowModality(Qt::ApplicationModal);
@@ -95,7 +95,7 @@ void ownerlessMessageBox(const QString& title, const QString& text) {
         return;
     // Shown without an owner and without modality: no window is disabled.
     QMessageBox box;
-    box.setWindowTitle(title);
+    box.setWindowTitle(windowSystemTitle(title));
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
     box.setStandardButtons(QMessageBox::Ok);
