@@ -43,6 +43,7 @@ void shutdownQuintara() {
 int runQuintara() {
     resetGameState();
     tk::initToolkit();
+    tk::catchEndSignals();
     game().highScores = HighScoreTable{};
     readSettings();
     fillFixedTables();

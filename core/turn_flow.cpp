@@ -15,6 +15,9 @@
 #include "ui/options_dialog.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -79,11 +82,24 @@ void announceResult(const std::vector<int>& totals) {
     tk::messageBox(QString(), message, tk::Buttons::Ok);
 }
 
-void recordHighScores(const std::vector<int>& totals) {
-    std::vector<std::pair<QString, int>> results;
+using PlayerTotals = std::vector<std::pair<QString, int>>;
+
+// The results of a finished game while its result box is open. They are
+// recorded when the box closes, or on the way out should the process end
+// inside the box: when the window system goes away, Qt's platform plugin
+// ends the process with exit().
+std::optional<PlayerTotals> unrecordedResults;
+
+void recordUnrecordedResults() {
+    if (const std::optional<PlayerTotals> results = std::exchange(unrecordedResults, {}))
+        recordFinishedGame(QString::fromLatin1(kHighScoreFileName), game().highScores, *results);
+}
+
+PlayerTotals playerTotals(const std::vector<int>& totals) {
+    PlayerTotals results;
     for (int player = 1; player <= static_cast<int>(totals.size()); ++player)
         results.emplace_back(game().playerNames[player], totals[player - 1]);
-    recordFinishedGame(QString::fromLatin1(kHighScoreFileName), game().highScores, results);
+    return results;
 }
 
 void checkGameOver() {
@@ -94,8 +110,12 @@ void checkGameOver() {
     if (filled / state.playerCount != kCategoriesPerPlayer)
         return;
     const std::vector<int> totals = readTotals();
+    // Registered at the first finished game, after Qt's own statics: it runs
+    // before they are gone.
+    [[maybe_unused]] static const bool recordedAtExit = std::atexit(recordUnrecordedResults) == 0;
+    unrecordedResults = playerTotals(totals);
     announceResult(totals);
-    recordHighScores(totals);
+    recordUnrecordedResults();
 }
 
 void playComputerTurn(Turn& turn) {

@@ -547,6 +547,26 @@ TEST_F(ToolkitTest, BoxScriptAnswersInsteadOfABox) {
     EXPECT_EQ(asked[1].title + asked[1].text + asked[1].defaultText, "NameYour name?Ann");
 }
 
+// ---- ending ----------------------------------------------------------------
+
+// Asked to end, the program answers every box with its cancelling answer, so
+// that no new game starts, and every wait asks the window opened last to
+// close, so that each loop in turn winds down.
+TEST_F(ToolkitTest, RequestToEndClosesTheBoxAndWindsEveryLoopDown) {
+    tk::openWindow(1, 0, 0, 100, 100, QStringLiteral("Options"), tk::CloseBox);
+    tk::postEvent({tk::EventKind::Menu, 0, -1, 4, {}});
+    whenBoxShows([](QWidget*) { tk::requestEnd(); });
+    EXPECT_EQ(tk::messageBox("New", "Start again?", tk::Buttons::YesNo), tk::Answer::No);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(tk::inputBox("Name", "Your name?", "Ann"), "");
+    // The queued menu event is passed over.
+    ASSERT_EQ(tk::waitEvent(), tk::EventKind::CloseRequest);
+    EXPECT_EQ(tk::eventWindowNumber(), 1);
+    tk::closeWindow(1);
+    ASSERT_EQ(tk::waitEvent(), tk::EventKind::CloseRequest);
+    EXPECT_EQ(tk::eventWindowNumber(), 0);
+}
+
 // ---- pause and the event queue ---------------------------------------------
 
 class PaintCounter : public QObject {

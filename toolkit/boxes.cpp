@@ -61,6 +61,8 @@ std::optional<BoxReply> scripted(const BoxRequest& request) {
 } // namespace
 
 Answer messageBox(const QString& title, const QString& text, Buttons buttons) {
+    if (endRequested())
+        return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
     if (const auto reply = scripted({BoxRequest::Kind::Message, title, text, {}, buttons}))
         return reply->answer;
     QMessageBox box(currentWindow());
@@ -82,6 +84,8 @@ Answer messageBox(const QString& title, const QString& text, Buttons buttons) {
 }
 
 QString inputBox(const QString& title, const QString& prompt, const QString& defaultText) {
+    if (endRequested())
+        return {};
     if (const auto reply =
             scripted({BoxRequest::Kind::Input, title, prompt, defaultText, Buttons::Ok}))
         return reply->text;
@@ -91,6 +95,8 @@ QString inputBox(const QString& title, const QString& prompt, const QString& def
 }
 
 void ownerlessMessageBox(const QString& title, const QString& text) {
+    if (endRequested())
+        return;
     if (scripted({BoxRequest::Kind::Message, title, text, {}, Buttons::Ok}))
         return;
     // Shown without an owner and without modality: no window is disabled.

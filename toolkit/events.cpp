@@ -17,9 +17,20 @@ void pushGadgetEvent(int number, ClickKind click) {
     postEvent({EventKind::Gadget, window, number, -1, click});
 }
 
+namespace {
+
+// What every wait gives once the program is to end: the window opened last
+// is asked to close, so the loop that waits for it ends.
+Event closeRequestOfTheLastWindow() {
+    const std::vector<int>& order = registry().openOrder;
+    return {EventKind::CloseRequest, order.empty() ? -1 : order.back(), -1, -1, ClickKind::None};
+}
+
+} // namespace
+
 EventKind waitEvent() {
     Registry& reg = registry();
-    while (reg.queue.empty()) {
+    while (reg.queue.empty() && !reg.ending) {
         if (reg.idleHook) {
             reg.idleHook();
             if (!reg.queue.empty())
@@ -30,8 +41,12 @@ EventKind waitEvent() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-    reg.last = reg.queue.front();
-    reg.queue.pop_front();
+    if (reg.ending) {
+        reg.last = closeRequestOfTheLastWindow();
+    } else {
+        reg.last = reg.queue.front();
+        reg.queue.pop_front();
+    }
     return reg.last.kind;
 }
 
@@ -49,14 +64,16 @@ ClickKind eventClickKind() {
 }
 
 void pause(int milliseconds) {
-    if (milliseconds <= 0)
+    if (milliseconds <= 0 || endRequested())
         return;
     // A local loop keeps windows painted (even one opened just before) and
     // sleeps; user input stays queued and arrives afterwards, in order. The
     // timer is precise: a coarse one may end the pause 5 % early.
     QEventLoop loop;
     QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    registry().pauseLoop = &loop;
     loop.exec(QEventLoop::ExcludeUserInputEvents);
+    registry().pauseLoop = nullptr;
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
         dispatcher->wakeUp();
 }

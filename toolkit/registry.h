@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+class QEventLoop;
 class QMenu;
 class QMenuBar;
 class QAction;
@@ -81,6 +82,8 @@ struct Registry {
     Event last;
     std::function<BoxReply(const BoxRequest&)> boxScript;
     std::function<void()> idleHook;
+    bool ending = false;             // see endRequested()
+    QEventLoop* pauseLoop = nullptr; // the loop of a pause under way
 };
 
 Registry& registry();

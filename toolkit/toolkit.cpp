@@ -90,6 +90,7 @@ void shutdownToolkit() {
     reg.images.clear();
     reg.queue.clear();
     reg.last = {};
+    reg.ending = false;
 }
 
 bool openWindow(int number, int x, int y, int width, int height, const QString& title,

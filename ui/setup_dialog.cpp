@@ -40,17 +40,19 @@ QString askName(const QString& prompt, int player) {
     QString name;
     do {
         name = tk::inputBox(QString(), prompt, offered);
-    } while (!isValidPlayerName(name));
+    } while (!isValidPlayerName(name) && !tk::endRequested());
     return name;
 }
 
 void setUpPeople(const SetupTexts& texts) {
     GameState& state = game();
     state.vsComputer = 0;
-    while (state.playerCount < kMinPlayers || state.playerCount > kMaxPlayers)
+    // Once the program is to end, every question returns at once unanswered.
+    while (!tk::endRequested() &&
+           (state.playerCount < kMinPlayers || state.playerCount > kMaxPlayers))
         state.playerCount = toInteger(
             tk::inputBox(QStringLiteral("PvP mode"), texts.enterNrP, QStringLiteral("2")));
-    for (int player = 1; player <= state.playerCount; ++player)
+    for (int player = 1; player <= state.playerCount && !tk::endRequested(); ++player)
         state.playerNames[player] = askName(texts.enterName, player);
 }
 
@@ -87,11 +89,11 @@ bool runGameSetup() {
             continue;
         if (tk::eventGadgetNumber() == Gadget::PlayersButton) {
             setUpPeople(texts);
-            return true;
+            return !tk::endRequested();
         }
         if (tk::eventGadgetNumber() == Gadget::ComputerButton) {
             setUpAgainstComputer(texts);
-            return true;
+            return !tk::endRequested();
         }
     }
 }

@@ -4,7 +4,8 @@
 
 // Asks for the game's mode, the number of players and their names, and
 // stores them in the game state. Returns false when the player closed the
-// window instead; the program then ends without a game.
+// window instead, or the program was asked to end; it then ends without a
+// game.
 bool runGameSetup();
 
 // A name holds no "#" and no control character, and keeps at least one
