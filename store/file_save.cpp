@@ -119,7 +119,7 @@ enum class Outcome { Saved, Failed, NoTemporary };
 // over the file; rename replaces the name itself and follows no link.
 Outcome replaceThroughTemporary(const QByteArray& path, QByteArrayView bytes) {
     struct stat old {};
-    const bool hadFile = ::lstat(path.constData(), &old) == 0;
+    const bool hadFile = ::lstat(path.constData(), &old) == 0 && S_ISREG(old.st_mode);
     QByteArray temporary;
     const int fd = createTemporary(path, temporary);
     if (fd < 0)
