@@ -47,6 +47,7 @@ void shutdownQuintara() {
 int runQuintara() {
     resetGameState();
     tk::initToolkit();
+    tk::catchEndSignals();
     tk::setProgramIdentity(QStringLiteral("Quintara"), QStringLiteral("quintara"), gameIcon());
     game().highScores = HighScoreTable{};
     readSettings();

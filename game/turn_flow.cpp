@@ -17,6 +17,7 @@
 
 #include <QtGlobal>
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -101,12 +102,24 @@ void announceResult(const std::vector<int>& totals) {
     tk::messageBox(QString(), message, tk::Buttons::Ok);
 }
 
-void recordHighScores(const std::vector<int>& totals) {
-    std::vector<std::pair<QString, int>> results;
+using PlayerTotals = std::vector<std::pair<QString, int>>;
+
+// The results of a finished game while its result box is open. They are
+// recorded when the box closes, or on the way out should the process end
+// inside the box: when the window system goes away, Qt's platform plugin
+// ends the process with exit().
+std::optional<PlayerTotals> unrecordedResults;
+
+void recordUnrecordedResults() {
+    if (const std::optional<PlayerTotals> results = std::exchange(unrecordedResults, {}))
+        recordFinishedGame(QString::fromLatin1(kHighScoreFileName), game().highScores, *results);
+}
+
+PlayerTotals playerTotals(const std::vector<int>& totals) {
+    PlayerTotals results;
     for (int player = 1; player <= static_cast<int>(totals.size()); ++player)
         results.emplace_back(game().playerNames[player], totals[player - 1]);
-    recordResults(game().highScores, results);
-    saveHighScores(QString::fromLatin1(kHighScoreFileName), game().highScores);
+    return results;
 }
 
 void checkGameOver() {
@@ -118,8 +131,12 @@ void checkGameOver() {
     if (filled / state.playerCount != kCategoriesPerPlayer)
         return;
     const std::vector<int> totals = readTotals();
+    // Registered at the first finished game, after Qt's own statics: it runs
+    // before they are gone.
+    [[maybe_unused]] static const bool recordedAtExit = std::atexit(recordUnrecordedResults) == 0;
+    unrecordedResults = playerTotals(totals);
     announceResult(totals);
-    recordHighScores(totals);
+    recordUnrecordedResults();
 }
 
 void playComputerTurn(Turn& turn) {
@@ -277,7 +294,7 @@ LoopEnd runEventLoop() {
 } // namespace
 
 int computerPause(int delay) {
-    return std::clamp(delay, 0, kMaxComputerDelay);
+    return std::clamp(delay, 0, kMaxDelayMilliseconds);
 }
 
 void runMainWindow() {

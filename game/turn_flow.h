@@ -5,9 +5,6 @@
 // same players, by looping, so any number of new games costs no stack.
 void runMainWindow();
 
-// Longest pause after the computer's turn, whatever settings.ini says.
-inline constexpr int kMaxComputerDelay = 60000;
-
 // The pause after the computer's turn for a delay setting: negative values
-// pause not at all, very large ones are capped.
+// pause not at all, larger ones than the options dialog offers are capped.
 int computerPause(int delay);

@@ -237,7 +237,24 @@ HighScoreTable loadHighScores(const QString& fileName) {
 }
 
 bool saveHighScores(const QString& fileName, const HighScoreTable& table) {
-    return saveWholeFile(fileName, fileBytes(table));
+    const SaveLock lock(fileName);
+    return saveWholeFile(fileName, fileBytes(table), lock);
+}
+
+bool recordFinishedGame(const QString& fileName, HighScoreTable& table,
+                        const std::vector<std::pair<QString, int>>& playerTotals) {
+    const SaveLock lock(fileName);
+    const QFileInfo file(fileName);
+    if (file.isFile() && file.isReadable()) {
+        // The table's own order (the high-score window sorts it) decides
+        // which of equal lowest entries a result replaces, and is the order
+        // saved; it stays unless the file holds other entries by now.
+        const HighScoreTable onDisk = loadHighScores(fileName);
+        if (!std::is_permutation(onDisk.begin(), onDisk.end(), table.begin(), table.end()))
+            table = onDisk;
+    }
+    recordResults(table, playerTotals);
+    return saveWholeFile(fileName, fileBytes(table), lock);
 }
 
 void recordResults(HighScoreTable& table,

@@ -196,7 +196,9 @@ void writePreference(const QString& key, const QString& value) {
 }
 
 void closePreferenceFile() {
-    if (current && current->modified)
-        saveWholeFile(current->fileName, serialize(*current));
+    if (current && current->modified) {
+        const SaveLock lock(current->fileName);
+        saveWholeFile(current->fileName, serialize(*current), lock);
+    }
     current.reset();
 }

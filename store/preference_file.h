@@ -18,7 +18,8 @@ QString readPreference(const QString& key, const QString& defaultValue);
 // Sets the key's value (stored untrimmed); no effect with no file open.
 void writePreference(const QString& key, const QString& value);
 
-// Writes the file back if a key was written, then forgets it. The write goes
-// to a temporary file renamed over the old one; on any failure the old file
-// stays as it was. Does nothing when no file is open.
+// Writes the file back if a key was written, then forgets it. The write is
+// saveWholeFile's, under the SaveLock: on any failure the old file stays
+// as it was, and a link in place of the file is left alone. Does nothing
+// when no file is open.
 void closePreferenceFile();

@@ -3,6 +3,8 @@
 #include "store/preference_file.h"
 #include "text/to_integer.h"
 
+#include <algorithm>
+
 namespace {
 
 const QString kDelay = QStringLiteral("delay");
@@ -31,7 +33,9 @@ QString handNameKey(int code) {
 Settings loadSettings() {
     Settings settings;
     openPreferenceFile(settingsFile());
-    settings.delay = readNumber(kDelay, settings.delay);
+    // A hand-edited delay beyond what the options dialog offers would freeze
+    // the game after the computer's entry; it is used as the nearer end.
+    settings.delay = std::clamp(readNumber(kDelay, settings.delay), 0, kMaxDelayMilliseconds);
     settings.strongerCPU = readNumber(kStrongerCPU, settings.strongerCPU);
     settings.lang = readPreference(kLang, settings.lang);
     settings.sound = readNumber(kSound, settings.sound);

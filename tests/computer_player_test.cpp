@@ -691,10 +691,10 @@ TEST_F(ComputerPlayerTest, NegativeDelaysDoNotPause) {
     }
 }
 
-TEST(ComputerPlayerPause, IsTheDelayCappedToZeroAndOneMinute) {
-    const std::pair<int, int> cases[] = {{-100000, 0},       {-5, 0},        {0, 0},
-                                         {300, 300},         {60000, 60000}, {60001, 60000},
-                                         {1000000000, 60000}};
+TEST(ComputerPlayerPause, IsTheDelayCappedToZeroAndFiveSeconds) {
+    const std::pair<int, int> cases[] = {{-100000, 0},  {-5, 0},           {0, 0},
+                                         {300, 300},    {5000, 5000},      {5001, 5000},
+                                         {60000, 5000}, {1000000000, 5000}};
     for (const auto& [delay, pause] : cases)
         EXPECT_EQ(computerPause(delay), pause) << delay;
 }

@@ -324,36 +324,70 @@ TEST_F(HighScoreFileTest, MissingOrOddFilesLoadAsEmptyTables) {
     EXPECT_EQ(loadHighScores(pipe), HighScoreTable{}); // and does not wait for a writer
 }
 
+// Saves the table while the process may write no more than `limit` bytes
+// per file, as on a nearly full disk.
+bool saveWithFileSizeLimit(const QString& name, const HighScoreTable& table, rlim_t limit) {
+    rlimit previous{};
+    EXPECT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tight = previous;
+    tight.rlim_cur = limit;
+    EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+    const bool saved = saveHighScores(name, table);
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, oldHandler);
+    return saved;
+}
+
 TEST_F(HighScoreFileTest, FailedSaveLeavesTheOldFile) {
     const HighScoreTable table = tableOf({{QString(200, u'x'), 99}});
     ASSERT_TRUE(QDir().mkdir(QStringLiteral("dir.dat")));
     EXPECT_FALSE(saveHighScores(QStringLiteral("dir.dat"), table));
     EXPECT_TRUE(QFileInfo(QStringLiteral("dir.dat")).isDir());
 
-    // A full disk: the process may write no more than a few bytes per file.
     writeBytes(fileName, abcFile);
-    rlimit previous{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit tight = previous;
-    tight.rlim_cur = 16;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
-    const bool saved = saveHighScores(fileName, table);
-    setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, oldHandler);
-    EXPECT_FALSE(saved);
+    EXPECT_FALSE(saveWithFileSizeLimit(fileName, table, 16));
     EXPECT_EQ(readBytes(fileName), abcFile);
     EXPECT_EQ(QDir().entryList(QDir::Files | QDir::Hidden).size(), 1); // no temporary left
 }
 
-TEST_F(HighScoreFileTest, SaveIntoAReadOnlyDirectoryLeavesTheOldFile) {
+// No temporary file can be made in a read-only directory (even by root, who
+// respects the missing write bits): a writable file there is written in
+// place, and a write that fails halfway puts the old bytes back.
+TEST_F(HighScoreFileTest, SaveIntoAReadOnlyDirectoryRewritesAWritableFileInPlace) {
+    const HighScoreTable table = tableOf({{QString(200, u'x'), 99}});
+    const HighScoreTable small = tableOf({{QStringLiteral("x"), 99}});
     writeBytes(fileName, abcFile);
-    // A directory without write permission is left alone, even by root.
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-    const bool saved = saveHighScores(fileName, tableOf({{QStringLiteral("x"), 99}}));
+    const bool failed = saveWithFileSizeLimit(fileName, table, abcFile.size() + 16);
+    const QByteArray afterFailure = readBytes(fileName);
+    const bool saved = saveHighScores(fileName, small);
+    const QStringList listing =
+        QDir().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_FALSE(saved);
-    EXPECT_EQ(readBytes(fileName), abcFile);
+    EXPECT_FALSE(failed);
+    EXPECT_EQ(afterFailure, abcFile);
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(loadHighScores(fileName), small);
+    EXPECT_EQ(listing, QStringList{fileName});
+}
+
+// Another copy of the game saved a result while this game ran: recording
+// this game's results reads the file anew and keeps it.
+TEST_F(HighScoreFileTest, FinishedGameKeepsResultsSavedMeanwhileAndTheTableEqualsTheFile) {
+    HighScoreTable table = loadHighScores(fileName);
+    ASSERT_TRUE(saveHighScores(fileName, tableOf({{QStringLiteral("Anna"), 7}})));
+    ASSERT_TRUE(recordFinishedGame(fileName, table, {{QStringLiteral("Arno"), 5}}));
+    EXPECT_EQ(table, tableOf({{QStringLiteral("Anna"), 7}, {QStringLiteral("Arno"), 5}}));
+    EXPECT_EQ(loadHighScores(fileName), table);
+
+    // A file that cannot be read leaves the results of this run in the table.
+    ASSERT_TRUE(QFile::remove(fileName));
+    ASSERT_TRUE(QDir().mkdir(fileName));
+    EXPECT_FALSE(recordFinishedGame(fileName, table, {{QStringLiteral("Bo"), 9}}));
+    EXPECT_EQ(table, tableOf({{QStringLiteral("Anna"), 7},
+                              {QStringLiteral("Arno"), 5},
+                              {QStringLiteral("Bo"), 9}}));
 }
 
 TEST(HighScoreRecording, ReplacesTheFirstLowestEntryOnlyWhenBeaten) {

@@ -134,6 +134,17 @@ TEST_F(HighScoreWindowTest, ShowsNamesAndPointsExactlyAsStored) {
                                emptyRows(5) + std::vector<Row>{{"<b>bold</b>", "-3"}}));
 }
 
+// Older files may hold names with control characters; each still takes one
+// row, its characters shown as their visible symbols.
+TEST_F(HighScoreWindowTest, NamesWithControlCharactersStayOnTheirRow) {
+    saveHighScores(kFile, tableOf({{QStringLiteral(u"Ann\nLee"), 9},
+                                   {QStringLiteral(u"a\t\r\u007F\u2028\u0000"), 5}}));
+    EXPECT_EQ(rowsShownFor(),
+              (std::vector<Row>{{QStringLiteral(u"Ann\u240ALee"), "9"},
+                                {QStringLiteral(u"a\u2409\u240D\u2421\u2424\u2400"), "5"}} +
+               emptyRows(8)));
+}
+
 // Each opening loads the file afresh, replacing what the table held.
 TEST_F(HighScoreWindowTest, EveryOpeningShowsTheFileAsItIsThen) {
     game().highScores = tableOf({{"old", 99}});

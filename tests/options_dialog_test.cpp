@@ -275,11 +275,12 @@ TEST_F(OptionsDialogTest, UnwritableSettingsStayAsTheyWereAndTheNewValuesHold) {
         EXPECT_EQ(QDir(where).entryList(QDir::AllEntries | QDir::Hidden), before);
     };
     {
-        SCOPED_TRACE("read-only directory");
+        SCOPED_TRACE("read-only file in a read-only directory");
         const QString sub = dir.path() + QStringLiteral("/locked");
         ASSERT_TRUE(QDir().mkdir(sub));
         QDir::setCurrent(sub);
         writeBytes(QStringLiteral("settings.ini"), old);
+        QFile::setPermissions(QStringLiteral("settings.ini"), QFile::ReadOwner);
         QFile::setPermissions(sub, QFile::ReadOwner | QFile::ExeOwner);
         tryApply(sub);
         QFile::setPermissions(sub, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

@@ -151,6 +151,24 @@ TEST_F(SetupDialogTest, InvalidNamesAreAskedAgainAndValidOnesKeptAsTyped) {
     EXPECT_EQ(asked, expected);
 }
 
+// A pasted line break or any other control character would split the name
+// over rows and cells of the high-score window.
+TEST_F(SetupDialogTest, NamesWithControlCharactersAreAskedAgain) {
+    const QStringList refused = {"Ann\nLee",
+                                 "Ann\rLee",
+                                 "a\tb",
+                                 QStringLiteral(u"a\u0000"),
+                                 QStringLiteral(u"\u001F"),
+                                 QStringLiteral(u"a\u007F"),
+                                 QStringLiteral(u"a\u2028b"),
+                                 QStringLiteral(u"a\u2029")};
+    answers = {QStringLiteral(u"Ann\u0080")};
+    answers.insert(answers.begin(), refused.begin(), refused.end());
+    ASSERT_TRUE(choose(Gadget::ComputerButton));
+    expectPlayers({QStringLiteral(u"Ann\u0080"), "Computer"});
+    EXPECT_EQ(asked.size(), refused.size() + 1);
+}
+
 TEST_F(SetupDialogTest, FourPeopleMayAllBeNamedComputer) {
     answers = {"4", "Computer", "Computer", "Computer", "Computer"};
     ASSERT_TRUE(choose(Gadget::PlayersButton));

@@ -55,6 +55,20 @@ TEST_F(StartupTest, ReadsEverySettingAndHandNameFallback) {
     EXPECT_TRUE(state.handNameDefaults[0].isEmpty());
 }
 
+// Only a hand-edited file holds a delay beyond the options dialog's 0 to 5 s;
+// it is used as the nearer end, and the file stays as it is.
+TEST_F(StartupTest, DelaysOutsideZeroToFiveSecondsAreUsedAsTheNearerEnd) {
+    const std::pair<QByteArray, int> cases[] = {
+        {"2147483647", 5000}, {"$7FFFFFFF", 5000}, {"5001", 5000}, {"-7", 0}, {"4999", 4999}};
+    for (const auto& [value, delay] : cases) {
+        const QByteArray file = "delay=" + value + "\r\n";
+        writeBytes("settings.ini", file);
+        readSettings();
+        EXPECT_EQ(game().delay, delay) << value.toStdString();
+        EXPECT_EQ(readBytes("settings.ini"), file);
+    }
+}
+
 TEST_F(StartupTest, UnknownLanguageCodeFormsItsOwnFileName) {
     writeBytes("settings.ini", "lang = xx\r\ndelay = soon\r\n");
     readSettings();

@@ -30,6 +30,14 @@
 #include <ostream>
 #include <vector>
 
+#include <chrono>
+#include <cstdio>
+#include <jpeglib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
 namespace {
 
 // ---- helpers ---------------------------------------------------------------
@@ -741,6 +749,29 @@ TEST_F(ToolkitTest, NoticeBoxReturnsAtOnceDisablesNothingAndGoesAtShutdown) {
     EXPECT_TRUE(shown.isNull());
 }
 
+// A title of any length from a language file reaches the window system cut
+// to 4096 characters, never between the halves of a surrogate pair.
+TEST_F(ToolkitTest, TitlesAreCutTo4096Characters) {
+    const QString longTitle(5000, u'x');
+    const QString pairAcrossTheCut = QString(4095, u'y') + QString::fromUcs4(U"\U0001F3B2") + u'z';
+    tk::openWindow(1, 0, 0, 100, 100, longTitle, tk::CloseBox);
+    EXPECT_EQ(tk::windowWidget(1)->windowTitle(), longTitle.left(4096));
+    tk::setWindowTitle(1, pairAcrossTheCut);
+    EXPECT_EQ(tk::windowWidget(1)->windowTitle(), pairAcrossTheCut.left(4095));
+    tk::setWindowTitle(1, QStringLiteral("short"));
+    EXPECT_EQ(tk::windowWidget(1)->windowTitle(), "short");
+    whenBoxShows([&](QWidget* box) {
+        EXPECT_EQ(box->windowTitle(), longTitle.left(4096));
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    tk::messageBox(longTitle, QStringLiteral("text"), tk::Buttons::Ok);
+    whenBoxShows([&](QWidget* box) {
+        EXPECT_EQ(box->windowTitle(), longTitle.left(4096));
+        pressKey(box, Qt::Key_Escape);
+    });
+    tk::inputBox(longTitle, QStringLiteral("prompt"), QString());
+}
+
 TEST_F(ToolkitTest, BoxScriptAnswersInsteadOfABox) {
     std::vector<tk::BoxRequest> asked;
     tk::setBoxScript([&asked](const tk::BoxRequest& request) {
@@ -755,6 +786,26 @@ TEST_F(ToolkitTest, BoxScriptAnswersInsteadOfABox) {
     EXPECT_EQ(asked[0].buttons, tk::Buttons::YesNo);
     EXPECT_EQ(asked[1].kind, tk::BoxRequest::Kind::Input);
     EXPECT_EQ(asked[1].title + asked[1].text + asked[1].defaultText, "NameYour name?Ann");
+}
+
+// ---- ending ----------------------------------------------------------------
+
+// Asked to end, the program answers every box with its cancelling answer, so
+// that no new game starts, and every wait asks the window opened last to
+// close, so that each loop in turn winds down.
+TEST_F(ToolkitTest, RequestToEndClosesTheBoxAndWindsEveryLoopDown) {
+    tk::openWindow(1, 0, 0, 100, 100, QStringLiteral("Options"), tk::CloseBox);
+    tk::postEvent({tk::EventKind::Menu, 0, -1, 4, {}});
+    whenBoxShows([](QWidget*) { tk::requestEnd(); });
+    EXPECT_EQ(tk::messageBox("New", "Start again?", tk::Buttons::YesNo), tk::Answer::No);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(tk::inputBox("Name", "Your name?", "Ann"), "");
+    // The queued menu event is passed over.
+    ASSERT_EQ(tk::waitEvent(), tk::EventKind::CloseRequest);
+    EXPECT_EQ(tk::eventWindowNumber(), 1);
+    tk::closeWindow(1);
+    ASSERT_EQ(tk::waitEvent(), tk::EventKind::CloseRequest);
+    EXPECT_EQ(tk::eventWindowNumber(), 0);
 }
 
 // ---- pause and the event queue ---------------------------------------------
@@ -792,6 +843,21 @@ TEST_F(ToolkitTest, PauseLastsAtLeastTheTimeAskedAndZeroOrLessIsNoPause) {
         QCoreApplication::processEvents();
         EXPECT_TRUE(ran);
     }
+}
+
+// Qt's default timers save wake-ups by moving a long timeout by up to 5 %
+// onto a whole second of the monotonic clock, earlier as well as later. A
+// pause of 2 s begun a tenth of a second after a whole second shows it.
+TEST_F(ToolkitTest, PauseIsNotShortenedToMeetAWholeSecond) {
+    using namespace std::chrono;
+    const auto sinceSecond = [] {
+        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count() % 1000;
+    };
+    std::this_thread::sleep_for(milliseconds((1100 - sinceSecond()) % 1000));
+    QElapsedTimer clock;
+    clock.start();
+    tk::pause(2000);
+    EXPECT_GE(clock.elapsed(), 2000);
 }
 
 TEST_F(ToolkitTest, InputDuringAPauseArrivesAfterItInOrder) {
@@ -915,6 +981,139 @@ TEST(JpegTest, LoadImageReadsAFileAndRefusesAMissingOne) {
     EXPECT_FALSE(tk::loadImage(2, QStringLiteral("broken.jpg")));
     EXPECT_FALSE(tk::loadImage(3, QStringLiteral("missing.jpg")));
     EXPECT_FALSE(tk::loadImage(4, dir.path()));
+}
+
+// A picture of one colour made with libjpeg's compressor. `samples` are
+// the colour in the input colour space (1 for greyscale, 4 for CMYK);
+// `scans` above 1 makes a progressive greyscale picture in that many scans.
+struct JpegRecipe {
+    int width = 16;
+    int height = 16;
+    J_COLOR_SPACE input = JCS_GRAYSCALE;
+    J_COLOR_SPACE stored = JCS_GRAYSCALE;
+    std::vector<JSAMPLE> samples = {128};
+    int scans = 1;
+    bool adobeMarker = true;
+};
+
+// The DC coefficient first, then the AC coefficients 1 to 63 in bands.
+std::vector<jpeg_scan_info> greyScanScript(int scans) {
+    std::vector<jpeg_scan_info> script = {{1, {0}, 0, 0, 0, 0}};
+    const int bands = scans - 1;
+    for (int band = 0; band < bands; ++band)
+        script.push_back({1, {0}, 1 + band * 63 / bands, (band + 1) * 63 / bands, 0, 0});
+    return script;
+}
+
+QByteArray compressedJpeg(const JpegRecipe& recipe) {
+    jpeg_compress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = static_cast<JDIMENSION>(recipe.width);
+    info.image_height = static_cast<JDIMENSION>(recipe.height);
+    info.input_components = static_cast<int>(recipe.samples.size());
+    info.in_color_space = recipe.input;
+    jpeg_set_defaults(&info);
+    jpeg_set_colorspace(&info, recipe.stored);
+    if (!recipe.adobeMarker)
+        info.write_Adobe_marker = FALSE;
+    const std::vector<jpeg_scan_info> script = greyScanScript(recipe.scans);
+    if (recipe.scans > 1) {
+        info.scan_info = script.data();
+        info.num_scans = recipe.scans;
+    }
+    jpeg_start_compress(&info, TRUE);
+    std::vector<JSAMPLE> row;
+    for (int x = 0; x < recipe.width; ++x)
+        row.insert(row.end(), recipe.samples.begin(), recipe.samples.end());
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW rowPointer = row.data();
+        jpeg_write_scanlines(&info, &rowPointer, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    const QByteArray bytes(reinterpret_cast<const char*>(buffer), static_cast<qsizetype>(size));
+    std::free(buffer);
+    return bytes;
+}
+
+// Adobe's programs store CMYK inverted and say so with their marker; a file
+// without it holds the inks as they are. Every case is pure red.
+TEST(JpegTest, ShowsCmykAndYcckPictures) {
+    const std::pair<const char*, JpegRecipe> cases[] = {
+        {"inverted CMYK with the Adobe marker", {16, 16, JCS_CMYK, JCS_CMYK, {255, 0, 0, 255}}},
+        {"inverted YCCK with the Adobe marker", {16, 16, JCS_CMYK, JCS_YCCK, {255, 0, 0, 255}}},
+        {"CMYK without the marker", {16, 16, JCS_CMYK, JCS_CMYK, {0, 255, 255, 0}, 1, false}},
+    };
+    for (const auto& [what, recipe] : cases) {
+        SCOPED_TRACE(what);
+        const QImage image = tk::decodeJpeg(compressedJpeg(recipe));
+        ASSERT_EQ(image.size(), QSize(16, 16));
+        const QColor colour = image.pixelColor(8, 8);
+        EXPECT_GT(colour.red(), 240);
+        EXPECT_LT(colour.green(), 16);
+        EXPECT_LT(colour.blue(), 16);
+    }
+}
+
+// RGB pixels take 3 bytes, and a picture in several scans 2 bytes a pixel
+// more for its coefficients (greyscale here): 8 and 4 megapixels fit.
+TEST(JpegTest, RefusesPicturesThatCostMoreThanTheBudget) {
+    ASSERT_EQ(tk::kMaxJpegDecodeBytes, 24u << 20);
+    const struct {
+        int width, height, scans;
+        bool shown;
+    } cases[] = {
+        {4096, 2048, 1, true},
+        {4096, 2056, 1, false},
+        {2048, 2048, 2, true},
+        {2048, 2560, 2, false},
+        {64, 64, tk::kMaxJpegScans, true},
+        {64, 64, tk::kMaxJpegScans + 1, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << ", " << c.scans);
+        JpegRecipe recipe;
+        recipe.width = c.width;
+        recipe.height = c.height;
+        recipe.scans = c.scans;
+        EXPECT_EQ(tk::decodeJpeg(compressedJpeg(recipe)).isNull(), !c.shown);
+    }
+}
+
+// The file is read at its size: a picture loads where far less memory is
+// left than the largest file accepted, and a larger file is not read.
+TEST(JpegTest, ReadsAFileAtItsSizeAndRefusesAnOversizedOne) {
+    ScopedWorkDir dir;
+    const QByteArray jpeg = validJpeg();
+    writeBytes(QStringLiteral("pvp_0.jpg"), jpeg);
+    writeBytes(QStringLiteral("padded.jpg"), jpeg + QByteArray(tk::kMaxJpegFileBytes, '\0'));
+    EXPECT_FALSE(tk::loadImage(1, QStringLiteral("padded.jpg")));
+    const pid_t child = fork();
+    if (child == 0) {
+        // Room for the picture, not for a buffer the size of the largest file.
+        QFile status(QStringLiteral("/proc/self/statm"));
+        if (!status.open(QIODevice::ReadOnly))
+            _exit(2);
+        const rlim_t used = status.readAll().split(' ').value(0).toULongLong() *
+                            static_cast<rlim_t>(sysconf(_SC_PAGESIZE));
+        const rlim_t room = used + tk::kMaxJpegFileBytes / 2;
+        const rlimit limit{room, room};
+        if (setrlimit(RLIMIT_AS, &limit) != 0)
+            _exit(2);
+        try {
+            _exit(tk::loadJpegFile(QStringLiteral("pvp_0.jpg")).isNull() ? 1 : 0);
+        } catch (...) {
+            _exit(3);
+        }
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
 // Two minutes of sound: a play that waited for its end would hold the test

@@ -25,7 +25,7 @@ class InputDialog : public QDialog {
     InputDialog(const QString& title, const QString& prompt, const QString& defaultText,
                 const QString& fieldName, QWidget* owner)
         : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
-        setWindowTitle(title);
+        setWindowTitle(windowSystemTitle(title));
         setWindowModality(Qt::ApplicationModal);
         auto* label = new QLabel(prompt);
         label->setTextFormat(Qt::PlainText);
@@ -60,7 +60,7 @@ void centre(QWidget* box) {
 // window.
 std::unique_ptr<QMessageBox> ownerlessBox(const QString& title, const QString& text) {
     auto box = std::make_unique<QMessageBox>();
-    box->setWindowTitle(title);
+    box->setWindowTitle(windowSystemTitle(title));
     box->setTextFormat(Qt::PlainText);
     box->setText(text);
     box->setStandardButtons(QMessageBox::Ok);
@@ -77,10 +77,12 @@ std::optional<BoxReply> scripted(const BoxRequest& request) {
 } // namespace
 
 Answer messageBox(const QString& title, const QString& text, Buttons buttons) {
+    if (endRequested())
+        return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
     if (const auto reply = scripted({BoxRequest::Kind::Message, title, text, {}, buttons, {}}))
         return reply->answer;
     QMessageBox box(currentWindow());
-    box.setWindowTitle(title);
+    box.setWindowTitle(windowSystemTitle(title));
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
     box.setWindowModality(Qt::ApplicationModal);
@@ -99,6 +101,8 @@ Answer messageBox(const QString& title, const QString& text, Buttons buttons) {
 
 QString inputBox(const QString& title, const QString& prompt, const QString& defaultText,
                  const QString& fieldName) {
+    if (endRequested())
+        return {};
     if (const auto reply =
             scripted({BoxRequest::Kind::Input, title, prompt, defaultText, Buttons::Ok, fieldName}))
         return reply->text;
@@ -108,6 +112,8 @@ QString inputBox(const QString& title, const QString& prompt, const QString& def
 }
 
 void ownerlessMessageBox(const QString& title, const QString& text) {
+    if (endRequested())
+        return;
     if (scripted({BoxRequest::Kind::Message, title, text, {}, Buttons::Ok, {}}))
         return;
     auto box = ownerlessBox(title, text);

@@ -38,11 +38,18 @@ bool takeEventFor(int window) {
     return true;
 }
 
+// What every wait gives once the program is to end: the window opened last
+// is asked to close, so the loop that waits for it ends.
+Event closeRequestOfTheLastWindow() {
+    const std::vector<int>& order = registry().openOrder;
+    return {EventKind::CloseRequest, order.empty() ? -1 : order.back(), -1, -1, ClickKind::None};
+}
+
 } // namespace
 
 EventKind waitEventFor(int number) {
     Registry& reg = registry();
-    while (!takeEventFor(number)) {
+    while (!reg.ending && !takeEventFor(number)) {
         if (releaseHeldInput(number))
             continue;
         if (reg.idleHook) {
@@ -56,6 +63,8 @@ EventKind waitEventFor(int number) {
         const InputGate gate(number);
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
+    if (reg.ending)
+        reg.last = closeRequestOfTheLastWindow();
     return reg.last.kind;
 }
 
@@ -77,13 +86,16 @@ ClickKind eventClickKind() {
 }
 
 void pause(int milliseconds) {
-    if (milliseconds <= 0)
+    if (milliseconds <= 0 || endRequested())
         return;
     // A local loop keeps windows painted (even one opened just before) and
-    // sleeps; user input stays queued and arrives afterwards, in order.
+    // sleeps; user input stays queued and arrives afterwards, in order. The
+    // timer is precise: a coarse one may end the pause 5 % early.
     QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    registry().pauseLoop = &loop;
     loop.exec(QEventLoop::ExcludeUserInputEvents);
+    registry().pauseLoop = nullptr;
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
         dispatcher->wakeUp();
 }

@@ -18,6 +18,7 @@
 #include <optional>
 #include <vector>
 
+class QEventLoop;
 class QMenu;
 class QMenuBar;
 class QAction;
@@ -46,6 +47,13 @@ class GameWindow : public QMainWindow {
 
 // Moves a top-level window to the middle of the primary screen.
 void centreOnScreen(QWidget* window);
+
+// Longest title handed to the window system. Titles come from language
+// files, which may hold megabytes, and the X server ends a client whose
+// request exceeds its limit of about 16 MiB.
+inline constexpr qsizetype kMaxTitleLength = 4096;
+// The title cut to kMaxTitleLength, never between the halves of a surrogate pair.
+QString windowSystemTitle(const QString& title);
 
 enum class GadgetKind { PushButton, ToggleButton, ImageButton, Label, CheckBox, SpinBox, ListView };
 
@@ -89,6 +97,8 @@ struct Registry {
     std::function<BoxReply(const BoxRequest&)> boxScript;
     std::function<void()> idleHook;
     std::vector<QPointer<QWidget>> notices; // boxes shown by noticeBox, until closed
+    bool ending = false;                    // see endRequested()
+    QEventLoop* pauseLoop = nullptr;        // the loop of a pause under way
 };
 
 Registry& registry();

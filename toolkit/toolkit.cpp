@@ -47,6 +47,13 @@ Qt::WindowFlags flagsFor(unsigned style) {
 
 } // namespace
 
+QString windowSystemTitle(const QString& title) {
+    if (title.size() <= kMaxTitleLength)
+        return title;
+    const bool splitsPair = title[kMaxTitleLength - 1].isHighSurrogate();
+    return title.left(splitsPair ? kMaxTitleLength - 1 : kMaxTitleLength);
+}
+
 void centreOnScreen(QWidget* window) {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen)
@@ -85,6 +92,7 @@ void shutdownToolkit() {
     reg.queue.clear();
     reg.heldInput.clear();
     reg.last = {};
+    reg.ending = false;
 }
 
 bool openWindow(int number, int x, int y, int width, int height, const QString& title,
@@ -93,7 +101,7 @@ bool openWindow(int number, int x, int y, int width, int height, const QString& 
     auto* window = new GameWindow(number);
     window->setAttribute(Qt::WA_DeleteOnClose, false);
     window->setWindowFlags(flagsFor(style));
-    window->setWindowTitle(title);
+    window->setWindowTitle(windowSystemTitle(title));
     auto* client = new QWidget(window);
     window->setCentralWidget(client);
     if (style & SizingBorder) {
@@ -135,7 +143,7 @@ void activateWindow(int number) {
 
 void setWindowTitle(int number, const QString& title) {
     if (GameWindow* window = windowOf(number))
-        window->setWindowTitle(title);
+        window->setWindowTitle(windowSystemTitle(title));
 }
 
 void disableWindow(int number, bool disabled) {

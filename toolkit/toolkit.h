@@ -27,6 +27,16 @@ void setProgramIdentity(const QString& name, const QString& desktopId, const QIc
 // translation for, gives Qt's built-in English.
 void setQtLanguage(const QString& language);
 
+// Turns SIGTERM, SIGHUP and SIGINT into requestEnd(), run by the event loop
+// that is waiting at the time (the signal only writes to a pipe it watches).
+void catchEndSignals();
+// Asks the program to end in order. From then on every box returns at once
+// with its cancelling answer (OK, No, the empty text), and one on screen is
+// closed so; a pause ends; and waitEvent gives a close request of the most
+// recently opened window each time, so that every loop winds down.
+void requestEnd();
+bool endRequested();
+
 // ---- windows ---------------------------------------------------------------
 
 enum WindowStyle : unsigned {

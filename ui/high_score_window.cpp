@@ -4,6 +4,29 @@
 #include "store/high_score_file.h"
 #include "toolkit/toolkit.h"
 #include "ui/ids.h"
+#include "ui/setup_dialog.h"
+
+namespace {
+
+constexpr char16_t kControlPictures = 0x2400; // U+2400 "NUL" to U+241F "US"
+constexpr char16_t kDeletePicture = 0x2421;
+constexpr char16_t kNewlinePicture = 0x2424;
+
+// The name on one line: a control character (only older files can hold
+// one) shows as its visible symbol instead of splitting the row.
+QString oneLineName(QString name) {
+    for (QChar& c : name) {
+        if (!isControlCharacter(c))
+            continue;
+        if (c.unicode() < 0x20)
+            c = QChar(static_cast<char16_t>(kControlPictures + c.unicode()));
+        else
+            c = QChar(c == u'\x7F' ? kDeletePicture : kNewlinePicture);
+    }
+    return name;
+}
+
+} // namespace
 
 void runHighScoreWindow() {
     tk::setGadgetFont(tk::kDefaultFont);
@@ -20,7 +43,8 @@ void runHighScoreWindow() {
     table = loadHighScores(QString::fromLatin1(kHighScoreFileName));
     sortHighScores(table);
     for (const HighScoreEntry& entry : table)
-        tk::addRow(Gadget::HighScoreList, entry.name + u'\n' + QString::number(entry.points));
+        tk::addRow(Gadget::HighScoreList,
+                   oneLineName(entry.name) + u'\n' + QString::number(entry.points));
     tk::disableGadget(Gadget::HighScoreList, true);
     while (tk::waitEventFor(Window::HighScores) != tk::EventKind::CloseRequest) {
     }

@@ -9,7 +9,7 @@
 namespace {
 
 constexpr int kMillisecondsPerSecond = 1000;
-constexpr int kMaxDelaySeconds = 5;
+constexpr int kMaxDelaySeconds = kMaxDelayMilliseconds / kMillisecondsPerSecond;
 
 void createGadgets() {
     const GameState& state = game();

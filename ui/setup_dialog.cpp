@@ -67,17 +67,19 @@ QString askName(const SetupTexts& texts, int player) {
     QString name;
     do {
         name = tk::inputBox(QString(), texts.enterName, offered, texts.nameField);
-    } while (!isValidPlayerName(name));
+    } while (!isValidPlayerName(name) && !tk::endRequested());
     return name;
 }
 
 void setUpPeople(const SetupTexts& texts) {
     GameState& state = game();
     state.vsComputer = 0;
-    while (state.playerCount < kMinPlayers || state.playerCount > kMaxPlayers)
+    // Once the program is to end, every question returns at once unanswered.
+    while (!tk::endRequested() &&
+           (state.playerCount < kMinPlayers || state.playerCount > kMaxPlayers))
         state.playerCount = toInteger(tk::inputBox(QStringLiteral("PvP mode"), texts.enterNrP,
                                                    QStringLiteral("2"), texts.numberField));
-    for (int player = 1; player <= state.playerCount; ++player)
+    for (int player = 1; player <= state.playerCount && !tk::endRequested(); ++player)
         state.playerNames[player] = askName(texts, player);
 }
 
@@ -91,8 +93,13 @@ void setUpAgainstComputer(const SetupTexts& texts) {
 
 } // namespace
 
+bool isControlCharacter(QChar c) {
+    return c.unicode() < 0x20 || c == u'\x7F' || c == QChar::LineSeparator ||
+           c == QChar::ParagraphSeparator;
+}
+
 bool isValidPlayerName(const QString& name) {
-    if (name.contains(u'#'))
+    if (name.contains(u'#') || std::any_of(name.cbegin(), name.cend(), isControlCharacter))
         return false;
     return std::any_of(name.cbegin(), name.cend(), [](QChar c) { return c != u' '; });
 }
@@ -109,11 +116,11 @@ bool runGameSetup() {
             continue;
         if (tk::eventGadgetNumber() == Gadget::PlayersButton) {
             setUpPeople(texts);
-            return true;
+            return !tk::endRequested();
         }
         if (tk::eventGadgetNumber() == Gadget::ComputerButton) {
             setUpAgainstComputer(texts);
-            return true;
+            return !tk::endRequested();
         }
     }
 }
