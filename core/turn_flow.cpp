@@ -28,8 +28,12 @@ struct Turn {
     int rollsThisTurn = 0;
 };
 
+bool rollSoundOn() {
+    return game().sound == 0;
+}
+
 void roll(Turn& turn) {
-    if (game().sound == 0)
+    if (rollSoundOn())
         tk::playSound(Resource::RollSound);
     tk::disableGadget(Gadget::HoldAllButton, false);
     rollDice();
@@ -241,6 +245,8 @@ int computerPause(int delay) {
 void runMainWindow() {
     for (;;) {
         buildMainWindow();
+        if (rollSoundOn())
+            tk::prepareSound();
         if (runEventLoop() != LoopEnd::NewGame)
             return;
         closeMainWindow();

@@ -10,6 +10,7 @@ namespace tk {
 namespace {
 
 ca_context* soundContext = nullptr;
+bool soundDeviceOpen = false;
 
 // libcanberra ids start at 1; sound n plays under id n + 1.
 uint32_t playId(int number) {
@@ -31,13 +32,22 @@ bool loadImage(int number, const QString& fileName) {
 void initSound() {
     if (soundContext)
         return;
-    // The device is reached only at the first play: start-up stays light, and
-    // without a device every call simply does nothing.
+    // The device is reached later (prepareSound, or else the first play):
+    // start-up stays light, and without a device every call does nothing.
     if (ca_context_create(&soundContext) != CA_SUCCESS) {
         soundContext = nullptr;
         return;
     }
     ca_context_change_props(soundContext, CA_PROP_APPLICATION_NAME, "Quintara", nullptr);
+}
+
+void prepareSound() {
+    // Connecting to a sound server takes milliseconds, many more on a busy
+    // machine: done inside the first roll, it would hold back the dice.
+    afterNextPaint([] {
+        if (soundContext && !soundDeviceOpen)
+            soundDeviceOpen = ca_context_open(soundContext) == CA_SUCCESS;
+    });
 }
 
 void loadSound(int number, const QString& fileName) {
@@ -78,6 +88,7 @@ void releaseMedia() {
     if (soundContext) {
         ca_context_destroy(soundContext);
         soundContext = nullptr;
+        soundDeviceOpen = false;
     }
 }
 

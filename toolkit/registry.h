@@ -74,6 +74,7 @@ struct Registry {
     Event last;
     std::function<BoxReply(const BoxRequest&)> boxScript;
     std::function<void()> idleHook;
+    std::vector<QPointer<QObject>> afterPaint; // work waiting for a paint
 };
 
 Registry& registry();
@@ -90,5 +91,8 @@ void pushGadgetEvent(int number, ClickKind click = ClickKind::None);
 void forgetWindowContents(int window);
 // Frees sounds; the rest of the media needs no release.
 void releaseMedia();
+// Runs `work` once, when the event loop is next idle after a window has
+// painted; shutdownToolkit drops what has not run yet.
+void afterNextPaint(std::function<void()> work);
 
 } // namespace tk

@@ -17,6 +17,8 @@ constexpr int kPlayerColumnsWidth = 210;
 constexpr int kDieLeft = 330;
 constexpr int kDieSpacing = 50;
 const QString kDefaultTitle = QStringLiteral("Quintara");
+const QString kDiceFace = QStringLiteral("Arial");
+constexpr int kDicePoints = 16;
 const QString kEllipsis = QStringLiteral("...");
 
 void createMenus(const LanguageTexts& texts) {
@@ -73,7 +75,7 @@ void buildMainWindow() {
                        texts.text("Title", kDefaultTitle),
                        tk::CloseBox | tk::MinimiseBox | tk::Centred);
         createMenus(texts);
-        tk::loadFont(Resource::DiceFont, QStringLiteral("Arial"), 16);
+        tk::loadFont(Resource::DiceFont, kDiceFace, kDicePoints);
         createScoreSheet(texts);
         tk::pushButton(Gadget::RollButton, 330, 200, 120, 40, texts.text("roll"));
         tk::toggleButton(Gadget::HoldAllButton, 460, 200, 110, 40, texts.text("hold"));
@@ -84,6 +86,10 @@ void buildMainWindow() {
     tk::textLabel(Gadget::HandNameLabel, 390, 150, 140, 35, QString());
     tk::disableGadget(Gadget::ScoreSheet, true);
     tk::disableGadget(Gadget::HoldAllButton, true);
+}
+
+void prepareMainWindowFonts() {
+    tk::prepareFonts(kDiceFace, kDicePoints);
 }
 
 void closeMainWindow() {

@@ -6,6 +6,7 @@
 #include "toolkit/toolkit.h"
 #include "ui/ids.h"
 #include "ui/language.h"
+#include "ui/main_window.h"
 
 namespace {
 
@@ -33,6 +34,8 @@ void openSetupWindow(const QString& title) {
     tk::loadImage(Resource::ComputerImage, QStringLiteral("pvc_0.jpg"));
     tk::imageButton(Gadget::PlayersButton, 10, 10, 185, 40, Resource::PlayersImage);
     tk::imageButton(Gadget::ComputerButton, 210, 10, 185, 40, Resource::ComputerImage);
+    // The window shows no text; the fonts are readied while it waits.
+    prepareMainWindowFonts();
 }
 
 QString askName(const QString& prompt, int player) {
