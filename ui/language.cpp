@@ -1,18 +1,23 @@
 #include "ui/language.h"
 
 #include "core/game_state.h"
-#include "store/preference_file.h"
+#include "store/kept_preference_file.h"
 
-LanguageTexts::LanguageTexts() {
-    openPreferenceFile(game().langFile);
+namespace {
+
+KeptPreferenceFile& languageFile() {
+    static KeptPreferenceFile file;
+    return file;
 }
 
-LanguageTexts::~LanguageTexts() {
-    closePreferenceFile();
+} // namespace
+
+LanguageTexts::LanguageTexts() {
+    languageFile().refresh(game().langFile);
 }
 
 QString LanguageTexts::text(const QString& key, const QString& defaultValue) const {
-    return readPreference(key, defaultValue);
+    return languageFile().read(key, defaultValue);
 }
 
 QString LanguageTexts::text(const char* key, const QString& defaultValue) const {
