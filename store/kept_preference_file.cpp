@@ -32,8 +32,10 @@ void KeptPreferenceFile::refresh(const QString& fileName) {
     kept_ = true;
     fileName_ = fileName;
     stamp_ = stamp;
-    text_ = PreferenceText::read(fileName);
+    // The old text goes first: a large file is never held twice.
+    text_ = {};
     values_.clear();
+    text_ = PreferenceText::read(fileName);
     const qint64 now = QDateTime::currentMSecsSinceEpoch() * kNsPerMs;
     trusted_ = !stamp || now - stamp->changedNs >= kNsPerSecond;
 }

@@ -115,18 +115,23 @@ class LineEnds {
     const char* lf_;
 };
 
-// Calls visit(Line) for each non-blank line in order while it returns true.
-// Any run of CR and LF bytes ends a line; blank lines are skipped.
-template <typename Visit> void forEachLine(QByteArrayView text, Visit visit) {
+// Calls visit(line) for each non-blank line, its leading blanks skipped, in
+// order while it returns true. Any run of CR and LF bytes ends a line.
+template <typename Visit> void forEachRawLine(QByteArrayView text, Visit visit) {
     LineEnds ends(text);
     const char* position = text.begin();
     while (position != text.end()) {
         const char* end = ends.after(position);
         const QByteArrayView line = skipLeadingBlanks({position, end});
-        if (!line.isEmpty() && !visit(parseLine(line)))
+        if (!line.isEmpty() && !visit(line))
             return;
         position = std::find_if_not(end, text.end(), isLineEnd);
     }
+}
+
+// The same, each line parsed.
+template <typename Visit> void forEachLine(QByteArrayView text, Visit visit) {
+    forEachRawLine(text, [&visit](QByteArrayView line) { return visit(parseLine(line)); });
 }
 
 char asciiLower(char c) {
@@ -273,10 +278,16 @@ std::optional<QString> PreferenceText::value(const QString& key) const {
     const std::optional<QByteArray> wanted = keyBytes(key);
     if (!wanted)
         return std::nullopt;
+    // A key entry's key starts with the line's first byte (unless it is
+    // empty): most lines are passed over by that byte alone.
+    const char first = wanted->isEmpty() ? '=' : asciiLower(wanted->front());
     std::optional<QString> found;
-    forEachLine(bytes_, [&](const Line& line) {
-        if (line.kind == EntryKind::Group)
+    forEachRawLine(bytes_, [&](QByteArrayView raw) {
+        if (raw.front() == '[')
             return false; // nothing behind the first group header is read
+        if (asciiLower(raw.front()) != first && raw.front() != '=')
+            return true;
+        const Line line = parseLine(raw);
         if (line.kind == EntryKind::Key && sameKey(line.text, *wanted)) {
             const QByteArrayView value = dropTrailingBlanks(line.value);
             found = latin1_ ? QString::fromLatin1(value) : decodeUtf8KeepingMark(value);
