@@ -43,12 +43,16 @@ void showCurrentPlayer(int player) {
     tk::markColumnTitle(Gadget::ScoreSheet, player);
 }
 
+bool rollSoundOn() {
+    return game().sound == 0;
+}
+
 void roll(Turn& turn) {
     if (turn.computerMove) {
         clearComputerMove(*turn.computerMove);
         turn.computerMove.reset();
     }
-    if (game().sound == 0)
+    if (rollSoundOn())
         tk::playSound(Resource::RollSound);
     tk::disableGadget(Gadget::HoldAllButton, false);
     rollDice();
@@ -300,6 +304,8 @@ int computerPause(int delay) {
 void runMainWindow() {
     for (;;) {
         buildMainWindow();
+        if (rollSoundOn())
+            tk::prepareSound();
         if (runEventLoop() != LoopEnd::NewGame)
             return;
         closeMainWindow();

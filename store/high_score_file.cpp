@@ -36,16 +36,29 @@ void appendShifted(QString& out, QStringView text, int delta) {
         appendShifted(out, unit, delta);
 }
 
-// The walk shared by both directions of the scramble.
-QString shiftLine(QStringView text, int nameDelta, int pointsDelta) {
-    QString out;
-    out.reserve(text.size() + 1);
+// The walk shared by both directions of the scramble. With a "#" the result
+// is never longer than the text, so the walk happens in the text's own
+// buffer: a line of megabytes is not held twice.
+QString shiftLine(QString text, int nameDelta, int pointsDelta) {
     const qsizetype separator = text.indexOf(kSeparator);
-    if (separator >= 0)
-        appendShifted(out, text.left(separator), nameDelta);
-    out.append(kSeparator);
-    appendShifted(out, separator >= 0 ? text.mid(separator + 1) : text, pointsDelta);
-    return out;
+    if (separator < 0) {
+        QString out;
+        out.reserve(text.size() + 1);
+        out.append(kSeparator);
+        appendShifted(out, text, pointsDelta);
+        return out;
+    }
+    QChar* units = text.data();
+    qsizetype kept = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const int delta = i < separator ? nameDelta : pointsDelta;
+        const auto code =
+            i == separator ? kSeparator : static_cast<char16_t>(units[i].unicode() + delta);
+        if (code != 0)
+            units[kept++] = QChar(code);
+    }
+    text.truncate(kept);
+    return text;
 }
 
 // ---- Escaped lines ------------------------------------------------------
@@ -191,6 +204,17 @@ bool lowerPoints(const HighScoreEntry& a, const HighScoreEntry& b) {
     return a.points < b.points;
 }
 
+// entryFromLine on a line it may use up: the name is the decoded line cut
+// at its "#", in the same buffer.
+HighScoreEntry entryFromStored(QString stored) {
+    if (stored.startsWith(kEscape))
+        return entryFromEscapedLine(QStringView(stored).mid(1));
+    QString decoded = shiftLine(std::move(stored), kNameShift, kPointsShift);
+    const std::int16_t points = linePoints(decoded);
+    decoded.truncate(std::max<qsizetype>(decoded.indexOf(kSeparator), 0));
+    return {std::move(decoded), points};
+}
+
 } // namespace
 
 QString encodeScoreLine(const QString& text) {
@@ -218,10 +242,7 @@ QString storedLine(const HighScoreEntry& entry) {
 }
 
 HighScoreEntry entryFromLine(const QString& stored) {
-    if (stored.startsWith(kEscape))
-        return entryFromEscapedLine(QStringView(stored).mid(1));
-    const QString decoded = decodeScoreLine(stored);
-    return {lineName(decoded), linePoints(decoded)};
+    return entryFromStored(stored);
 }
 
 HighScoreTable loadHighScores(const QString& fileName) {
@@ -231,8 +252,12 @@ HighScoreTable loadHighScores(const QString& fileName) {
     if (QFileInfo(fileName).isFile() && file.open(QIODevice::ReadOnly))
         lines = readFirstLines(file, kHighScoreEntries);
     HighScoreTable table;
-    for (qsizetype i = 0; i < kHighScoreEntries; ++i)
-        table[i] = entryFromLine(i < lines.size() ? decodeUtf8KeepingMark(lines[i]) : QString());
+    for (qsizetype i = 0; i < kHighScoreEntries; ++i) {
+        // The bytes of a line go once they are text.
+        QString stored =
+            i < lines.size() ? decodeUtf8KeepingMark(std::exchange(lines[i], {})) : QString();
+        table[i] = entryFromStored(std::move(stored));
+    }
     return table;
 }
 

@@ -1,3 +1,4 @@
+#include "store/kept_preference_file.h"
 #include "store/preference_file.h"
 #include "test_support.h"
 
@@ -6,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QThread>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -263,6 +266,56 @@ TEST_F(PreferenceFileTest, HandlesATenMegabyteLine) {
     writePreference("k", "2");
     closePreferenceFile();
     EXPECT_EQ(readBytes(settings), markLine + "big = " + big + "\r\nk = 2\r\n");
+}
+
+// ---- a language file kept between occasions -----------------------------------
+
+class KeptFileTest : public testing::Test {
+  protected:
+    const QString language = QStringLiteral("en.lang");
+    ScopedWorkDir dir;
+    KeptPreferenceFile kept;
+
+    QString title() {
+        kept.refresh(language);
+        return kept.read(QStringLiteral("TITLE"), QStringLiteral("default"));
+    }
+};
+
+// Rewritten within the file system's clock tick, a file of the same size can
+// keep every time stamp: such a fresh file is read again at each occasion.
+TEST_F(KeptFileTest, AFileRewrittenAtOnceWithTheSameSizeGivesItsNewTexts) {
+    EXPECT_EQ(title(), "default");
+    writeBytes(language, "Title = One\r\nEmpty =\r\n");
+    EXPECT_EQ(title(), "One");
+    EXPECT_EQ(kept.read(QStringLiteral("empty"), QStringLiteral("default")), "");
+    EXPECT_EQ(kept.read(QStringLiteral("other"), QStringLiteral("default")), "default");
+    writeBytes(language, "Title = Two\r\nEmpty =\r\n");
+    EXPECT_EQ(title(), "Two");
+    QFile::remove(language);
+    EXPECT_EQ(title(), "default");
+}
+
+// Once trusted, the file is not read again while it stays unchanged; any
+// change shows, even one that restores the size and the modification time,
+// or a file of that size and time renamed over it.
+TEST_F(KeptFileTest, AChangeThatKeepsSizeAndModificationTimeStillShows) {
+    writeBytes(language, "Title = One\r\n");
+    struct stat first {};
+    ASSERT_EQ(::stat("en.lang", &first), 0);
+    QThread::msleep(1100); // older than a clock tick: the next read is trusted
+    EXPECT_EQ(title(), "One");
+    const auto sameTimes = [&first](const char* name) {
+        const timespec times[] = {first.st_atim, first.st_mtim};
+        ASSERT_EQ(::utimensat(AT_FDCWD, name, times, 0), 0);
+    };
+    writeBytes(language, "Title = Two\r\n");
+    sameTimes("en.lang");
+    EXPECT_EQ(title(), "Two");
+    writeBytes(QStringLiteral("new.lang"), "Title = Six\r\n");
+    sameTimes("new.lang");
+    ASSERT_TRUE(QFile::remove(language) && QFile::rename(QStringLiteral("new.lang"), language));
+    EXPECT_EQ(title(), "Six");
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <QBuffer>
 #include <QDataStream>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -308,6 +309,27 @@ TEST_F(ListViewTest, TabLeavesTheListAfterOneStop) {
         pressOnWindow(Qt::Key_Tab, modifiers);
         EXPECT_EQ(QApplication::focusWidget(), tk::gadgetWidget(expected)) << "to " << expected;
     }
+}
+
+// The style files pictures of header sections in Qt's pixmap cache under the
+// palette's cache key: a list made later (each game makes a new sheet) must
+// draw with the same key, or the cache grows with every game.
+TEST_F(ListViewTest, EveryListAndItsHeaderShareOneReadablePalette) {
+    const QPalette first = table()->palette();
+    EXPECT_EQ(first.color(QPalette::Disabled, QPalette::Text),
+              first.color(QPalette::Active, QPalette::Text));
+    EXPECT_EQ(first.color(QPalette::Disabled, QPalette::ButtonText),
+              first.color(QPalette::Active, QPalette::ButtonText));
+    EXPECT_LT(first.color(QPalette::Active, QPalette::Highlight).alpha(), 255);
+    tk::openWindow(1, 0, 0, 200, 200, QStringLiteral("Other"), tk::CloseBox);
+    tk::listView(4, 5, 5, 150, 150, QStringLiteral("Player"), 90, tk::FullRowSelect);
+    auto* second = qobject_cast<QTableWidget*>(tk::gadgetWidget(4));
+    ASSERT_NE(second, nullptr);
+    second->grab();
+    table()->grab();
+    EXPECT_EQ(second->palette().cacheKey(), first.cacheKey());
+    EXPECT_EQ(second->horizontalHeader()->palette().cacheKey(), first.cacheKey());
+    EXPECT_EQ(table()->horizontalHeader()->palette().cacheKey(), first.cacheKey());
 }
 
 // ---- spin box --------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -316,6 +317,16 @@ void setGadgetFont(int font) {
 
 void loadFont(int number, const QString& face, int points) {
     registry().fonts[number] = QFont(face, points);
+}
+
+void prepareFonts(const QString& face, int points) {
+    // Measuring a text loads what drawing it needs: the font configuration
+    // (read once per process, the largest part), the font files and the
+    // shaper. Without this the first input box pays for it all.
+    afterNextPaint([face, points] {
+        QFontMetrics(QApplication::font()).horizontalAdvance(QStringLiteral("Player 1"));
+        QFontMetrics(QFont(face, points)).horizontalAdvance(QStringLiteral("9 10 J Q K A"));
+    });
 }
 
 } // namespace tk

@@ -1,5 +1,6 @@
 #include "toolkit/list_view.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -93,8 +94,7 @@ class NamedItem : public QTableWidgetItem {
 
 // A disabled list stays as readable as an enabled one, and its selection is a
 // light tint in every state, so cell colours show through it.
-void keepReadableWhenDisabled(QWidget* list) {
-    QPalette palette = list->palette();
+QPalette readablePalette(QPalette palette) {
     for (const QPalette::ColorRole role :
          {QPalette::Text, QPalette::ButtonText, QPalette::WindowText})
         palette.setColor(QPalette::Disabled, role, palette.color(QPalette::Active, role));
@@ -106,7 +106,22 @@ void keepReadableWhenDisabled(QWidget* list) {
         palette.setColor(group, QPalette::HighlightedText,
                          palette.color(QPalette::Active, QPalette::Text));
     }
-    list->setPalette(palette);
+    // Nothing marked as set: every list, and its header, then shares this one
+    // palette instead of a copy of its own.
+    palette.setResolveMask(0);
+    return palette;
+}
+
+// Gives every list view the readable palette through one palette for the
+// class. The style keeps the pictures of header sections in Qt's pixmap cache
+// under the palette's cache key; a palette set on each list is a new copy
+// with a new key, so every list made (a new main window each game) would add
+// pictures that are never used again.
+void shareReadablePalette() {
+    const char* const className = ListView::staticMetaObject.className();
+    const QPalette wanted = readablePalette(QApplication::palette());
+    if (QApplication::palette(className) != wanted)
+        QApplication::setPalette(wanted, className);
 }
 
 } // namespace
@@ -114,8 +129,8 @@ void keepReadableWhenDisabled(QWidget* list) {
 ListView::ListView(const QString& firstTitle, int firstWidth, bool gridLines, bool fullRow,
                    QWidget* parent)
     : QTableWidget(0, 1, parent) {
+    shareReadablePalette();
     setItemDelegate(new TintedSelectionDelegate(this));
-    keepReadableWhenDisabled(this);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(fullRow ? QAbstractItemView::SelectRows : QAbstractItemView::SelectItems);

@@ -96,9 +96,10 @@ struct Registry {
     std::optional<int> sleepingWait; // the window a wait sleeps for, while it sleeps
     std::function<BoxReply(const BoxRequest&)> boxScript;
     std::function<void()> idleHook;
-    std::vector<QPointer<QWidget>> notices; // boxes shown by noticeBox, until closed
-    bool ending = false;                    // see endRequested()
-    QEventLoop* pauseLoop = nullptr;        // the loop of a pause under way
+    std::vector<QPointer<QWidget>> notices;    // boxes shown by noticeBox, until closed
+    bool ending = false;                       // see endRequested()
+    QEventLoop* pauseLoop = nullptr;           // the loop of a pause under way
+    std::vector<QPointer<QObject>> afterPaint; // work waiting for a paint
 };
 
 Registry& registry();
@@ -141,5 +142,8 @@ class InputGate {
 // Hands the oldest input held for a wait on `window` to its window, as the
 // window system would have; false when none is held.
 bool releaseHeldInput(int window);
+// Runs `work` once, when the event loop is next idle after a window has
+// painted; shutdownToolkit drops what has not run yet.
+void afterNextPaint(std::function<void()> work);
 
 } // namespace tk

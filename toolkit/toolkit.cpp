@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QLayout>
 #include <QScreen>
+#include <QTimer>
 
 namespace tk {
 
@@ -73,6 +74,42 @@ GameWindow* windowOf(int number) {
 
 } // namespace
 
+namespace {
+
+// Watches every object's events until the first paint, then lets the event
+// loop finish that paint (the window reaches the screen within it) before
+// the work runs from a zero timer.
+class AfterPaint : public QObject {
+  public:
+    explicit AfterPaint(std::function<void()> work) : work_(std::move(work)) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            QCoreApplication::instance()->removeEventFilter(this);
+            QTimer::singleShot(0, this, [this] {
+                const std::function<void()> work = std::move(work_);
+                deleteLater();
+                work();
+            });
+        }
+        return false;
+    }
+
+  private:
+    std::function<void()> work_;
+};
+
+} // namespace
+
+void afterNextPaint(std::function<void()> work) {
+    auto& pending = registry().afterPaint;
+    std::erase_if(pending, [](const QPointer<QObject>& waiting) { return waiting.isNull(); });
+    pending.emplace_back(new AfterPaint(std::move(work)));
+}
+
 void initToolkit() {
     if (!QCoreApplication::instance()) {
         // The game takes no command line: Qt sees only the program's name.
@@ -93,6 +130,9 @@ void shutdownToolkit() {
     reg.heldInput.clear();
     reg.last = {};
     reg.ending = false;
+    for (const QPointer<QObject>& waiting : reg.afterPaint)
+        delete waiting.data();
+    reg.afterPaint.clear();
 }
 
 bool openWindow(int number, int x, int y, int width, int height, const QString& title,

@@ -214,9 +214,16 @@ void noticeBox(const QString& title, const QString& text);
 // ---- media and system ------------------------------------------------------
 
 void loadFont(int number, const QString& face, int points);
+// At the first idle moment after the next window is painted, makes the
+// platform's fonts ready: its font machinery, the default font and the face
+// at that size. Text drawn later does not wait for them.
+void prepareFonts(const QString& face, int points);
 // Reads a JPEG file; a missing or unreadable file leaves no picture.
 bool loadImage(int number, const QString& fileName);
 void initSound();
+// At the first idle moment after the next window is painted, reaches the
+// sound device, so that the first playSound does not wait for it.
+void prepareSound();
 void loadSound(int number, const QString& fileName);
 // Plays the sound once from its beginning and returns at once.
 void playSound(int number);

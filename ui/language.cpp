@@ -1,19 +1,24 @@
 #include "ui/language.h"
 
 #include "rules/game_state.h"
-#include "store/preference_file.h"
+#include "store/kept_preference_file.h"
 #include "toolkit/toolkit.h"
 
-LanguageTexts::LanguageTexts(const QString& file) {
-    openPreferenceFile(file);
+namespace {
+
+KeptPreferenceFile& languageFile() {
+    static KeptPreferenceFile file;
+    return file;
 }
 
-LanguageTexts::~LanguageTexts() {
-    closePreferenceFile();
+} // namespace
+
+LanguageTexts::LanguageTexts(const QString& file) {
+    languageFile().refresh(file);
 }
 
 QString LanguageTexts::text(const QString& key, const QString& defaultValue) const {
-    return readPreference(key, defaultValue);
+    return languageFile().read(key, defaultValue);
 }
 
 QString LanguageTexts::text(const char* key, const QString& defaultValue) const {

@@ -2,15 +2,14 @@
 
 #include <QString>
 
-// Interface texts of the current language file. Each occasion opens the file,
-// reads its texts and closes it again; nothing is cached, so a file changed
-// while the game runs takes effect at the next occasion.
+// Interface texts of the current language file. Each occasion looks at the
+// file on disk: its texts are kept while it stays unchanged, and a file
+// changed while the game runs takes effect at the next occasion. The current
+// preference file (settings.ini) is not touched.
 class LanguageTexts {
   public:
-    // Opens `file` as the current preference file.
+    // Reads `file`, unless it is the kept one and unchanged on disk.
     explicit LanguageTexts(const QString& file);
-    // Closes it again.
-    ~LanguageTexts();
     LanguageTexts(const LanguageTexts&) = delete;
     LanguageTexts& operator=(const LanguageTexts&) = delete;
 
@@ -19,7 +18,8 @@ class LanguageTexts {
     QString text(const char* key, const QString& defaultValue = QString()) const;
 };
 
-// One text of the game's current language file read on its own: open, read, close.
+// One text of the game's current language file read on its own, as an
+// occasion of its own.
 QString lang(const QString& key, const QString& defaultValue = QString());
 
 // Qt's own texts (standard buttons) follow the language of `langFile`, the

@@ -21,6 +21,8 @@ constexpr int kPlayerColumnsWidth = 210;
 constexpr int kDieLeft = 330;
 constexpr int kDieSpacing = 50;
 const QString kDefaultTitle = QStringLiteral("Quintara");
+const QString kDiceFace = QStringLiteral("Arial");
+constexpr int kDicePoints = 16;
 const QString kEllipsis = QStringLiteral("...");
 
 // Keys of the main window, the same in every language.
@@ -176,7 +178,7 @@ void buildMainWindow() {
                        texts.text("Title", kDefaultTitle),
                        tk::CloseBox | tk::MinimiseBox | tk::Centred);
         createMenus(texts);
-        tk::loadFont(Resource::DiceFont, QStringLiteral("Arial"), 16);
+        tk::loadFont(Resource::DiceFont, kDiceFace, kDicePoints);
         createScoreSheet(texts);
         tk::pushButton(Gadget::RollButton, 330, 200, 120, 40, texts.text("roll"));
         tk::toggleButton(Gadget::HoldAllButton, 460, 200, 110, 40, texts.text("hold"));
@@ -193,6 +195,10 @@ void buildMainWindow() {
     nameControls(*spoken);
     // Each turn starts from the roll button, the first one too.
     tk::focusGadget(Gadget::RollButton);
+}
+
+void prepareMainWindowFonts() {
+    tk::prepareFonts(kDiceFace, kDicePoints);
 }
 
 void closeMainWindow() {

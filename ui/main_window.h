@@ -10,3 +10,7 @@ void switchLanguage(int itemId);
 
 // Frees what the main window loaded and closes it, for a new game.
 void closeMainWindow();
+
+// Has the fonts of the main window made ready at the first idle moment after
+// the next window is painted, so that the windows after it show sooner.
+void prepareMainWindowFonts();

@@ -6,6 +6,7 @@
 #include "toolkit/toolkit.h"
 #include "ui/ids.h"
 #include "ui/language.h"
+#include "ui/main_window.h"
 
 #include <algorithm>
 
@@ -60,6 +61,8 @@ void openSetupWindow(const SetupTexts& texts) {
     tk::setAccessibleName(Gadget::PlayersButton, texts.playersButton);
     tk::setAccessibleName(Gadget::ComputerButton, texts.computerButton);
     tk::focusGadget(Gadget::PlayersButton);
+    // The window shows no text; the fonts are readied while it waits.
+    prepareMainWindowFonts();
 }
 
 QString askName(const SetupTexts& texts, int player) {
