@@ -39,8 +39,8 @@ constexpr Key kGadgetKeys[] = {{Gadget::RollButton, "Ctrl+R"}, {Gadget::FirstDie
                                {Gadget::FirstDie + 3, "4"},    {Gadget::LastDie, "5"}};
 
 // Face names for a screen reader, in face-table order.
-constexpr std::array<const char*, kFaceTexts.size()> kFaceNames = {"Ace",  "King", "Queen",
-                                                                   "Jack", "Ten",  "Nine"};
+constexpr std::array<const char*, kFaces> kFaceNames = {"Ace",  "King", "Queen",
+                                                        "Jack", "Ten",  "Nine"};
 
 // What a screen reader says of the main window's controls, in the current
 // language; "%1" and the like stand for the parts filled in.
@@ -48,7 +48,7 @@ struct SpokenTexts {
     QString looseDie; // die number, face
     QString heldDie;  // die number, face
     QString blank;    // the face of a blank die
-    std::array<QString, kFaceTexts.size()> faces;
+    std::array<QString, kFaces> faces;
     QString turn; // player's name
     QString hand; // hand name
     QString noHand;
@@ -68,7 +68,7 @@ struct SpokenTexts {
           cellFree(texts.text("accCellFree", QStringLiteral("%1, %2: free"))),
           cellEntered(texts.text("accCellEntered", QStringLiteral("%1, %2: %3, entered"))),
           cellValue(texts.text("accCellValue", QStringLiteral("%1, %2: %3"))) {
-        for (std::size_t face = 0; face < kFaceTexts.size(); ++face)
+        for (int face = 0; face < kFaces; ++face)
             faces[face] = texts.text(QStringLiteral("accFace") + QLatin1String(kFaceTexts[face]),
                                      QString::fromLatin1(kFaceNames[face]));
     }
