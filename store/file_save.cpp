@@ -82,8 +82,10 @@ bool writeAllAt(int fd, QByteArrayView bytes) {
 // Makes the open file hold exactly `bytes`, its size checked afterwards.
 bool setContent(int fd, QByteArrayView bytes) {
     struct stat status {};
+    // On disk before the rename that follows: otherwise a power cut can leave
+    // the new name holding nothing.
     return writeAllAt(fd, bytes) && ::ftruncate(fd, bytes.size()) == 0 &&
-           ::fstat(fd, &status) == 0 && status.st_size == bytes.size();
+           ::fstat(fd, &status) == 0 && status.st_size == bytes.size() && ::fdatasync(fd) == 0;
 }
 
 // The whole content of an open regular file; nothing for anything else.
