@@ -10,24 +10,6 @@
 #include "ui/language.h"
 #include "ui/setup_dialog.h"
 
-#include <QDirIterator>
-#include <QIcon>
-
-namespace {
-
-// The icons installed with the desktop entry, built into the program so that
-// it has them wherever it runs from.
-QIcon gameIcon() {
-    QIcon icon;
-    QDirIterator pictures(QStringLiteral(":/quintara/icons"), {QStringLiteral("*.png")},
-                          QDir::Files, QDirIterator::Subdirectories);
-    while (pictures.hasNext())
-        icon.addFile(pictures.next());
-    return icon;
-}
-
-} // namespace
-
 void readSettings() {
     GameState& state = game();
     const Settings settings = loadSettings();
@@ -48,7 +30,10 @@ int runQuintara() {
     resetGameState();
     tk::initToolkit();
     tk::catchEndSignals();
-    tk::setProgramIdentity(QStringLiteral("Quintara"), QStringLiteral("quintara"), gameIcon());
+    // The icons installed with the desktop entry are built into the program,
+    // so that it has them wherever it runs from.
+    tk::setProgramIdentity(QStringLiteral("Quintara"), QStringLiteral("quintara"),
+                           QStringLiteral(":/quintara/icons"));
     game().highScores = HighScoreTable{};
     readSettings();
     followLanguageInQt(game().langFile);

@@ -80,6 +80,7 @@ TEST(DesktopTest, QtButtonsSpeakTheGameLanguageAndEveryWindowHasTheIcon) {
     writeBytes("settings.ini", "lang = de\r\n");
     resetGameState();
     playSteps({
+                  [] {}, // the icon comes once the first window has been painted
                   [] {
                       expectWindow(Window::Setup, QString::fromUtf8("Spielmodus wählen"));
                       answerName(QStringLiteral("OK"));

@@ -1,6 +1,8 @@
 #include "toolkit/registry.h"
 
 #include <QApplication>
+#include <QDirIterator>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QProcess>
 #include <QRegularExpression>
@@ -19,14 +21,23 @@ bool isTranslated(const QString& language) {
     return language != u"en" && code.match(language).hasMatch();
 }
 
+QIcon iconFromFolder(const QString& folder) {
+    QIcon icon;
+    QDirIterator pictures(folder, {QStringLiteral("*.png")}, QDir::Files,
+                          QDirIterator::Subdirectories);
+    while (pictures.hasNext())
+        icon.addFile(pictures.next());
+    return icon;
+}
+
 } // namespace
 
-void setProgramIdentity(const QString& name, const QString& desktopId, const QIcon& icon) {
+void setProgramIdentity(const QString& name, const QString& desktopId, const QString& iconFolder) {
     // The name, not a display name: Qt shows the name only in a title that is
     // empty, while a display name would be appended to every title.
     QCoreApplication::setApplicationName(name);
     QGuiApplication::setDesktopFileName(desktopId);
-    QApplication::setWindowIcon(icon);
+    afterNextPaint([iconFolder] { QApplication::setWindowIcon(iconFromFolder(iconFolder)); });
 }
 
 void setQtLanguage(const QString& language) {

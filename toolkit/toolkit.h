@@ -3,7 +3,6 @@
 #include <QString>
 #include <functional>
 
-class QIcon;
 class QWidget;
 
 // The thin layer through which the game reaches the desktop: numbered windows,
@@ -20,8 +19,11 @@ void initToolkit();
 void shutdownToolkit();
 // Names the program in the title bar of a window whose title is empty (every
 // other title stays as it is), ties its windows to the desktop entry
-// `desktopId` and gives every window `icon`.
-void setProgramIdentity(const QString& name, const QString& desktopId, const QIcon& icon);
+// `desktopId` and gives every window the icon made of the PNG pictures under
+// `iconFolder` (a resource folder such as ":/game/icons"). The pictures are
+// read once the first window has been painted: decoding them would hold
+// back the first window, and the windows take the icon when it comes.
+void setProgramIdentity(const QString& name, const QString& desktopId, const QString& iconFolder);
 // Qt's own texts, such as the standard buttons of boxes, in `language` (a
 // code such as "de") from Qt's translations; "en", or a language Qt has no
 // translation for, gives Qt's built-in English.
