@@ -98,6 +98,7 @@ class Stage:
             if self.sound:
                 self._start_sound()
             self.display = xprobe.Display(self.display_name)
+            self._settle()
         except BaseException:
             self._stop_all()
             raise
@@ -155,6 +156,31 @@ class Stage:
                                   stderr=subprocess.DEVNULL).returncode == 0
 
         _wait_until(answers, 20, "the sound server")
+
+    def _cpu_ticks(self):
+        """CPU time used so far by the servers started here, in clock ticks."""
+        ticks = 0
+        for pid in self.groups:
+            try:
+                with open(f"/proc/{pid}/stat") as stat:
+                    fields = stat.read().rpartition(")")[2].split()
+                ticks += int(fields[11]) + int(fields[12])  # utime, stime
+            except (FileNotFoundError, ProcessLookupError):
+                pass
+        return ticks
+
+    def _settle(self):
+        """Waits until the servers have finished starting: a server that
+        answers may still be busy (loading modules, reading fonts), and that
+        work would be charged to the program started next."""
+        deadline = time.monotonic() + 5
+        ticks = self._cpu_ticks()
+        while time.monotonic() < deadline:
+            time.sleep(0.15)
+            now = self._cpu_ticks()
+            if now == ticks:
+                return
+            ticks = now
 
     def environment(self):
         """Only what the private desktop gives, and the caller's PATH and HOME."""

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLayout>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 
@@ -110,11 +111,55 @@ void afterNextPaint(std::function<void()> work) {
     pending.emplace_back(new AfterPaint(std::move(work)));
 }
 
+namespace {
+
+// How long a text caret blinks after the player's last key, click or change
+// of focus; then it stays lit, as on desktops that stop the blink. A question
+// left open then costs no processor time while nobody types.
+constexpr int kCaretBlinkMs = 10000;
+
+class CaretRest : public QObject {
+  public:
+    explicit CaretRest(QObject* parent)
+        : QObject(parent), flashTime_(QApplication::cursorFlashTime()) {
+        rest_.setSingleShot(true);
+        rest_.setInterval(kCaretBlinkMs);
+        connect(&rest_, &QTimer::timeout, this, [] { QApplication::setCursorFlashTime(0); });
+        QCoreApplication::instance()->installEventFilter(this);
+        rest_.start();
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::MouseButtonPress:
+        case QEvent::FocusIn:
+            if (QApplication::cursorFlashTime() != flashTime_)
+                QApplication::setCursorFlashTime(flashTime_);
+            rest_.start();
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+  private:
+    const int flashTime_;
+    QTimer rest_;
+};
+
+} // namespace
+
 void initToolkit() {
     if (!QCoreApplication::instance()) {
         // The game takes no command line: Qt sees only the program's name.
         new QApplication(fakeArgc, fakeArgv);
     }
+    static QPointer<CaretRest> caretRest;
+    if (!caretRest)
+        caretRest = new CaretRest(QCoreApplication::instance());
 }
 
 void shutdownToolkit() {
