@@ -40,7 +40,7 @@ int runQuintara() {
     fillFixedTables();
     tk::initSound();
     if (runGameSetup()) {
-        game().highScores = loadHighScores(QString::fromLatin1(kHighScoreFileName));
+        reloadHighScores(QString::fromLatin1(kHighScoreFileName), game().highScores);
         runMainWindow();
     }
     shutdownQuintara();

@@ -73,19 +73,32 @@ template <typename Step> bool moveAllBytes(qsizetype size, Step step) {
     return true;
 }
 
-bool writeAllAt(int fd, QByteArrayView bytes) {
+bool writeAllAt(int fd, QByteArrayView bytes, off_t offset) {
     return moveAllBytes(bytes.size(), [&](qsizetype done) {
-        return ::pwrite(fd, bytes.data() + done, static_cast<size_t>(bytes.size() - done), done);
+        return ::pwrite(fd, bytes.data() + done, static_cast<size_t>(bytes.size() - done),
+                        offset + done);
     });
 }
 
-// Makes the open file hold exactly `bytes`, its size checked afterwards.
-bool setContent(int fd, QByteArrayView bytes) {
+ContentWriter wholeContent(QByteArrayView bytes) {
+    return [bytes](const ByteSink& sink) { return sink(bytes); };
+}
+
+// Makes the open file hold exactly what `content` writes, its size checked
+// afterwards.
+bool setContent(int fd, const ContentWriter& content) {
+    off_t size = 0;
+    const bool written = content([&](QByteArrayView piece) {
+        if (!writeAllAt(fd, piece, size))
+            return false;
+        size += piece.size();
+        return true;
+    });
     struct stat status {};
     // On disk before the rename that follows: otherwise a power cut can leave
     // the new name holding nothing.
-    return writeAllAt(fd, bytes) && ::ftruncate(fd, bytes.size()) == 0 &&
-           ::fstat(fd, &status) == 0 && status.st_size == bytes.size() && ::fdatasync(fd) == 0;
+    return written && ::ftruncate(fd, size) == 0 && ::fstat(fd, &status) == 0 &&
+           status.st_size == size && ::fdatasync(fd) == 0;
 }
 
 // The whole content of an open regular file; nothing for anything else.
@@ -123,14 +136,14 @@ enum class Outcome { Saved, Failed, NoTemporary };
 
 // Writes a temporary file with the old file's permissions and renames it
 // over the file; rename replaces the name itself and follows no link.
-Outcome replaceThroughTemporary(const QByteArray& path, QByteArrayView bytes) {
+Outcome replaceThroughTemporary(const QByteArray& path, const ContentWriter& content) {
     struct stat old {};
     const bool hadFile = ::lstat(path.constData(), &old) == 0 && S_ISREG(old.st_mode);
     QByteArray temporary;
     const int fd = createTemporary(path, temporary);
     if (fd < 0)
         return Outcome::NoTemporary;
-    bool saved = (!hadFile || ::fchmod(fd, old.st_mode & 0777) == 0) && setContent(fd, bytes);
+    bool saved = (!hadFile || ::fchmod(fd, old.st_mode & 0777) == 0) && setContent(fd, content);
     saved = ::close(fd) == 0 && saved;
     saved = saved && ::rename(temporary.constData(), path.constData()) == 0;
     if (!saved)
@@ -140,14 +153,14 @@ Outcome replaceThroughTemporary(const QByteArray& path, QByteArrayView bytes) {
 
 // For a folder that takes no new file: writes the file itself, and puts its
 // old bytes back when that fails, so it is never left cut short or empty.
-bool rewriteInPlace(const QByteArray& path, QByteArrayView bytes) {
+bool rewriteInPlace(const QByteArray& path, const ContentWriter& content) {
     const int fd = ::open(path.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     const std::optional<QByteArray> old = regularFileContent(fd);
-    const bool saved = old && setContent(fd, bytes);
+    const bool saved = old && setContent(fd, content);
     if (old && !saved)
-        setContent(fd, *old);
+        setContent(fd, wholeContent(*old));
     return ::close(fd) == 0 && saved;
 }
 
@@ -176,7 +189,7 @@ SaveLock::~SaveLock() {
         ::close(folder_); // also drops the lock
 }
 
-bool saveWholeFile(const QString& fileName, const QByteArray& bytes, const SaveLock& lock) {
+bool saveWholeFile(const QString& fileName, const ContentWriter& content, const SaveLock& lock) {
     const QFileInfo target(fileName);
     if (target.isSymLink() || (target.exists() && !(target.isFile() && mayWrite(target))))
         return false;
@@ -185,9 +198,13 @@ bool saveWholeFile(const QString& fileName, const QByteArray& bytes, const SaveL
         removeStaleTemporaries(target);
     const QByteArray path = QFile::encodeName(fileName);
     if (mayWrite(QFileInfo(target.absolutePath()))) {
-        const Outcome outcome = replaceThroughTemporary(path, bytes);
+        const Outcome outcome = replaceThroughTemporary(path, content);
         if (outcome != Outcome::NoTemporary)
             return outcome == Outcome::Saved;
     }
-    return target.exists() && rewriteInPlace(path, bytes);
+    return target.exists() && rewriteInPlace(path, content);
+}
+
+bool saveWholeFile(const QString& fileName, const QByteArray& bytes, const SaveLock& lock) {
+    return saveWholeFile(fileName, wholeContent(bytes), lock);
 }

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+
+#include <functional>
 
 // The advisory lock that copies of the game running side by side take
 // before they save a file: a kernel lock (flock) on the file's folder for as
@@ -23,7 +26,13 @@ class SaveLock {
     bool held_ = false;
 };
 
-// Replaces the file's content with `bytes`. Where the folder allows, through
+// Takes the next piece of a file's content; false when it could not.
+using ByteSink = std::function<bool(QByteArrayView)>;
+// Hands a whole content to the sink, piece by piece and in order; false as
+// soon as the sink refused a piece.
+using ContentWriter = std::function<bool(const ByteSink&)>;
+
+// Replaces the file's content with what `content` writes. Where the folder allows, through
 // a temporary file renamed over it; where it does not but the file itself
 // is writable, the file is rewritten in place and its old bytes restored if
 // that fails. A symbolic link, or anything but a regular file, in place of
@@ -31,5 +40,7 @@ class SaveLock {
 // write permission bit, even by the superuser. With the lock held, temporary
 // files left beside the file by an interrupted save are removed first.
 // False when it did not save; the old file then stays whole and no new
-// temporary file is left.
+// temporary file is left. The content goes to the disk as it is written, so
+// it is never held whole in memory (an in-place rewrite holds the old bytes).
+bool saveWholeFile(const QString& fileName, const ContentWriter& content, const SaveLock& lock);
 bool saveWholeFile(const QString& fileName, const QByteArray& bytes, const SaveLock& lock);

@@ -7,9 +7,12 @@
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
+#include <QIODevice>
 #include <QList>
 #include <QStringView>
 #include <algorithm>
+#include <array>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <utility>
@@ -19,7 +22,7 @@ namespace {
 constexpr char16_t kSeparator = u'#';
 constexpr int kNameShift = 30;
 constexpr int kPointsShift = 10;
-const QString kLineEnd = QStringLiteral("\r\n");
+constexpr char kLineEnd[] = "\r\n";
 constexpr qint64 kReadChunk = 64 * 1024;
 
 // ---- The plain scramble -------------------------------------------------
@@ -85,10 +88,15 @@ QString shiftLine(QString text, int nameDelta, int pointsDelta) {
 constexpr char16_t kEscape = u'\x05';
 constexpr int kEscapeDigits = 4;
 
+// A name unit as the plain line stores it.
+QChar lowered(QChar nameUnit) {
+    return QChar(static_cast<char16_t>(nameUnit.unicode() - kNameShift));
+}
+
 bool needsEscape(QChar nameUnit) {
-    const auto lowered = static_cast<char16_t>(nameUnit.unicode() - kNameShift);
-    return nameUnit.isNull() || lowered == 0 || lowered == kEscape || lowered == u'\n' ||
-           lowered == u'\r' || lowered == kSeparator || QChar::isSurrogate(lowered);
+    const QChar stored = lowered(nameUnit);
+    return nameUnit.isNull() || stored.isNull() || stored == kEscape || stored == u'\n' ||
+           stored == u'\r' || stored == kSeparator || stored.isSurrogate();
 }
 
 std::optional<char16_t> hexUnit(QStringView digits) {
@@ -104,24 +112,11 @@ std::optional<char16_t> hexUnit(QStringView digits) {
     return code;
 }
 
-QString escapedLine(const HighScoreEntry& entry) {
-    QString out(kEscape);
-    for (const QChar unit : entry.name) {
-        if (needsEscape(unit)) {
-            out.append(kEscape);
-            out.append(QStringLiteral("%1").arg(unit.unicode(), kEscapeDigits, 16, QChar(u'0')));
-        } else {
-            appendShifted(out, unit, -kNameShift);
-        }
-    }
-    out.append(encodeScoreLine(kSeparator + QString::number(entry.points)));
-    return out;
-}
-
 // The name of an escaped line's name part; a U+0005 without four hex digits
 // after it (a damaged line) is skipped.
 QString unescapedName(QStringView stored) {
     QString name;
+    name.reserve(stored.size());
     for (qsizetype i = 0; i < stored.size(); ++i) {
         if (stored[i] != kEscape) {
             appendShifted(name, stored[i], kNameShift);
@@ -142,57 +137,212 @@ HighScoreEntry entryFromEscapedLine(QStringView stored) {
             linePoints(decodeScoreLine(stored.mid(separator).toString()))};
 }
 
-// ---- The file -----------------------------------------------------------
+// ---- Writing a stored line ------------------------------------------------
+
+// Takes the next piece of a stored line; false to stop the writing.
+using TextSink = std::function<bool(QStringView)>;
+
+constexpr qsizetype kPieceUnits = 16 * 1024;
+
+// Gathers a stored line's units and hands them on in pieces of about
+// kPieceUnits, never between the halves of a surrogate pair: a line of
+// megabytes is never made whole.
+class PieceWriter {
+  public:
+    explicit PieceWriter(const TextSink& sink) : sink_(sink) { piece_.reserve(kPieceUnits + 8); }
+
+    // False once the sink has refused a piece.
+    bool append(QChar unit) {
+        piece_.append(unit);
+        return piece_.size() < kPieceUnits || unit.isHighSurrogate() || handOn();
+    }
+    bool append(QStringView units) {
+        return std::all_of(units.begin(), units.end(), [this](QChar unit) { return append(unit); });
+    }
+    bool finish() { return piece_.isEmpty() || handOn(); }
+
+  private:
+    bool handOn() {
+        const bool taken = sink_(piece_);
+        piece_.clear();
+        return taken;
+    }
+
+    const TextSink& sink_;
+    QString piece_;
+};
+
+// True when the plain line of a name reads back as that name. It does unless
+// a unit needs escaping; a unit that lowers onto a surrogate is still carried
+// when its neighbour lowers onto the other half of a pair, so the line stays
+// valid UTF-16. A name with "#" never reads back (its "#" needs escaping).
+bool plainLineCarries(QStringView name) {
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (!needsEscape(name[i]))
+            continue;
+        const bool pairFollows = lowered(name[i]).isHighSurrogate() && i + 1 < name.size() &&
+                                 lowered(name[i + 1]).isLowSurrogate();
+        if (!pairFollows)
+            return false;
+        ++i;
+    }
+    return true;
+}
+
+bool appendEscaped(PieceWriter& out, QChar unit) {
+    return out.append(kEscape) &&
+           out.append(QStringLiteral("%1").arg(unit.unicode(), kEscapeDigits, 16, QChar(u'0')));
+}
+
+// The stored line of the entry, piece by piece: the plain scrambled line when
+// that reads back as the entry, else the escaped line. False when the sink
+// stopped the writing.
+bool writeStoredText(const HighScoreEntry& entry, const TextSink& sink) {
+    PieceWriter out(sink);
+    const bool plain = plainLineCarries(entry.name);
+    if (!plain && !out.append(kEscape))
+        return false;
+    for (const QChar unit : entry.name) {
+        const bool written =
+            plain || !needsEscape(unit) ? out.append(lowered(unit)) : appendEscaped(out, unit);
+        if (!written)
+            return false;
+    }
+    return out.append(encodeScoreLine(kSeparator + QString::number(entry.points))) && out.finish();
+}
+
+// The UTF-8 of the entry's stored line, piece by piece (no piece ends inside
+// a surrogate pair, so the pieces' UTF-8 is that of the whole line).
+bool writeStoredBytes(const HighScoreEntry& entry, const ByteSink& sink) {
+    return writeStoredText(entry, [&](QStringView piece) { return sink(piece.toUtf8()); });
+}
+
+bool writeTable(const HighScoreTable& table, const ByteSink& sink) {
+    return std::all_of(table.begin(), table.end(), [&](const HighScoreEntry& entry) {
+        return writeStoredBytes(entry, sink) && sink(kLineEnd);
+    });
+}
+
+// ---- Reading the file -------------------------------------------------------
 
 bool isLineEnd(char byte) {
     return byte == '\r' || byte == '\n' || byte == '\0';
 }
 
-// True when the line, written as UTF-8 and read back, gives the entry again.
-bool readsBackAs(const QString& line, const HighScoreEntry& entry) {
-    const bool oneLine = std::none_of(line.begin(), line.end(), [](QChar unit) {
-        return unit.unicode() < 0x80 && isLineEnd(static_cast<char>(unit.unicode()));
-    });
-    return oneLine && decodeUtf8KeepingMark(line.toUtf8()) == line && entryFromLine(line) == entry;
+bool isContinuationByte(char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
 }
 
-// The first `count` lines of the device, without their ends. A line ends at
-// CR, LF, CR LF or NUL, the last one at the end of the data; reading stops
-// once `count` lines have ended or the device gives nothing more.
-QList<QByteArray> readFirstLines(QIODevice& device, qsizetype count) {
-    QList<QByteArray> lines;
-    QByteArray current;
+// How much of `bytes`, which start where a line or an earlier such part
+// ended, decodes on its own exactly as within the whole line: up to the last
+// byte that may start a character, or all of it when it ends in three
+// continuation bytes (no character is longer than four bytes). Zero when
+// that cannot be known yet.
+qsizetype completeLength(QByteArrayView bytes) {
+    for (qsizetype cut = bytes.size(); cut > bytes.size() - 3; --cut) {
+        if (cut == 0)
+            return 0;
+        if (!isContinuationByte(bytes[cut - 1]))
+            return cut - 1;
+    }
+    return bytes.size();
+}
+
+struct LineSpan {
+    qint64 start = 0;
+    qint64 size = 0;
+};
+
+// Where the first `count` lines of the device lie, without their ends. A
+// line ends at CR, LF, CR LF or NUL, the last one at the end of the data;
+// reading stops once `count` lines have ended or the device gives nothing
+// more.
+QList<LineSpan> firstLineSpans(QIODevice& device, qsizetype count) {
+    QList<LineSpan> spans;
+    qint64 chunkStart = 0;
+    qint64 lineStart = 0;
     bool afterCr = false;
-    while (lines.size() < count) {
+    while (spans.size() < count) {
         const QByteArray chunk = device.read(kReadChunk);
         if (chunk.isEmpty())
             break;
+        const auto offsetOf = [&](const char* at) {
+            return chunkStart + (at - chunk.constBegin());
+        };
         const char* at = chunk.constBegin();
-        while (at != chunk.constEnd() && lines.size() < count) {
+        while (at != chunk.constEnd() && spans.size() < count) {
             if (std::exchange(afterCr, false) && *at == '\n') {
-                ++at;
+                lineStart = offsetOf(++at);
                 continue;
             }
             const char* end = std::find_if(at, chunk.constEnd(), isLineEnd);
-            current.append(at, end - at);
             if (end == chunk.constEnd())
                 break;
-            lines.append(std::exchange(current, QByteArray()));
+            spans.append({lineStart, offsetOf(end) - lineStart});
             afterCr = *end == '\r';
             at = end + 1;
+            lineStart = offsetOf(at);
         }
+        chunkStart += chunk.size();
     }
-    if (lines.size() < count && !current.isEmpty())
-        lines.append(current);
-    return lines;
+    if (spans.size() < count && chunkStart > lineStart)
+        spans.append({lineStart, chunkStart - lineStart});
+    return spans;
 }
 
-QByteArray fileBytes(const HighScoreTable& table) {
-    QString text;
-    for (const HighScoreEntry& entry : table)
-        text += storedLine(entry) + kLineEnd;
-    return text.toUtf8();
-}
+// The first lines of a high-score file, each read when it is asked for, so
+// that no more than one line's text is held at a time. A missing, unreadable
+// or odd file has no lines.
+class StoredLines {
+  public:
+    explicit StoredLines(const QString& fileName) : file_(fileName) {
+        // Only a regular file: a directory cannot be read and a pipe could block.
+        if (QFileInfo(fileName).isFile() && file_.open(QIODevice::ReadOnly))
+            spans_ = firstLineSpans(file_, kHighScoreEntries);
+    }
+
+    // The text of line i (the empty line past the file's lines), decoded part
+    // by part into a string of the line's byte length, which no UTF-8 exceeds
+    // in UTF-16 units.
+    QString text(qsizetype i) {
+        QString text;
+        if (i >= spans_.size() || !file_.seek(spans_[i].start))
+            return text;
+        text.reserve(spans_[i].size);
+        QByteArray pending;
+        for (qint64 left = spans_[i].size; left > 0;) {
+            const QByteArray read = file_.read(std::min(left, kReadChunk));
+            if (read.isEmpty())
+                break;
+            left -= read.size();
+            pending += read;
+            const qsizetype cut = left > 0 ? completeLength(pending) : pending.size();
+            text += decodeUtf8KeepingMark(QByteArrayView(pending).first(cut));
+            pending.remove(0, cut);
+        }
+        text += decodeUtf8KeepingMark(pending);
+        return text;
+    }
+
+    // True when line i holds exactly the bytes the entry is saved as, which
+    // then read back as that entry.
+    bool holdsSavedForm(qsizetype i, const HighScoreEntry& entry) {
+        if (i >= spans_.size() || !file_.seek(spans_[i].start))
+            return false;
+        qint64 left = spans_[i].size;
+        const bool same = writeStoredBytes(entry, [&](QByteArrayView piece) {
+            if (piece.size() > left)
+                return false;
+            left -= piece.size();
+            return file_.read(piece.size()) == piece;
+        });
+        return same && left == 0;
+    }
+
+  private:
+    QFile file_;
+    QList<LineSpan> spans_;
+};
 
 std::int16_t storablePoints(int total) {
     // Totals beyond the 16-bit range keep the nearest value the file can hold.
@@ -213,6 +363,46 @@ HighScoreEntry entryFromStored(QString stored) {
     const std::int16_t points = linePoints(decoded);
     decoded.truncate(std::max<qsizetype>(decoded.indexOf(kSeparator), 0));
     return {std::move(decoded), points};
+}
+
+HighScoreTable tableFrom(StoredLines& lines) {
+    HighScoreTable table;
+    for (qsizetype i = 0; i < kHighScoreEntries; ++i)
+        table[i] = entryFromStored(lines.text(i));
+    return table;
+}
+
+// Pairs line i with an entry of the table not paired yet that it holds: by
+// its bytes when it is that entry's saved form, else by the entry it reads
+// as (a line this program would write otherwise).
+bool pairLine(StoredLines& lines, qsizetype i, const HighScoreTable& table,
+              std::array<bool, kHighScoreEntries>& paired) {
+    const auto pairWith = [&](const auto& holds) {
+        for (qsizetype j = 0; j < kHighScoreEntries; ++j) {
+            if (!paired[j] && holds(table[j]))
+                return paired[j] = true;
+        }
+        return false;
+    };
+    if (pairWith([&](const HighScoreEntry& entry) { return lines.holdsSavedForm(i, entry); }))
+        return true;
+    const HighScoreEntry stored = entryFromStored(lines.text(i));
+    return pairWith([&](const HighScoreEntry& entry) { return entry == stored; });
+}
+
+// True when the lines hold the table's entries in some order; no more than
+// one line's entry is held at a time.
+bool holdsEntriesOf(StoredLines& lines, const HighScoreTable& table) {
+    std::array<bool, kHighScoreEntries> paired{};
+    for (qsizetype i = 0; i < kHighScoreEntries; ++i) {
+        if (!pairLine(lines, i, table, paired))
+            return false;
+    }
+    return true;
+}
+
+ContentWriter tableContent(const HighScoreTable& table) {
+    return [&table](const ByteSink& sink) { return writeTable(table, sink); };
 }
 
 } // namespace
@@ -237,8 +427,12 @@ std::int16_t linePoints(const QString& decoded) {
 }
 
 QString storedLine(const HighScoreEntry& entry) {
-    const QString plain = encodeScoreLine(entry.name + kSeparator + QString::number(entry.points));
-    return readsBackAs(plain, entry) ? plain : escapedLine(entry);
+    QString line;
+    writeStoredText(entry, [&](QStringView piece) {
+        line += piece;
+        return true;
+    });
+    return line;
 }
 
 HighScoreEntry entryFromLine(const QString& stored) {
@@ -246,24 +440,18 @@ HighScoreEntry entryFromLine(const QString& stored) {
 }
 
 HighScoreTable loadHighScores(const QString& fileName) {
-    QList<QByteArray> lines;
-    QFile file(fileName);
-    // Only a regular file: a directory cannot be read and a pipe could block.
-    if (QFileInfo(fileName).isFile() && file.open(QIODevice::ReadOnly))
-        lines = readFirstLines(file, kHighScoreEntries);
-    HighScoreTable table;
-    for (qsizetype i = 0; i < kHighScoreEntries; ++i) {
-        // The bytes of a line go once they are text.
-        QString stored =
-            i < lines.size() ? decodeUtf8KeepingMark(std::exchange(lines[i], {})) : QString();
-        table[i] = entryFromStored(std::move(stored));
-    }
-    return table;
+    StoredLines lines(fileName);
+    return tableFrom(lines);
+}
+
+void reloadHighScores(const QString& fileName, HighScoreTable& table) {
+    table = {};
+    table = loadHighScores(fileName);
 }
 
 bool saveHighScores(const QString& fileName, const HighScoreTable& table) {
     const SaveLock lock(fileName);
-    return saveWholeFile(fileName, fileBytes(table), lock);
+    return saveWholeFile(fileName, tableContent(table), lock);
 }
 
 bool recordFinishedGame(const QString& fileName, HighScoreTable& table,
@@ -273,13 +461,16 @@ bool recordFinishedGame(const QString& fileName, HighScoreTable& table,
     if (file.isFile() && file.isReadable()) {
         // The table's own order (the high-score window sorts it) decides
         // which of equal lowest entries a result replaces, and is the order
-        // saved; it stays unless the file holds other entries by now.
-        const HighScoreTable onDisk = loadHighScores(fileName);
-        if (!std::is_permutation(onDisk.begin(), onDisk.end(), table.begin(), table.end()))
-            table = onDisk;
+        // saved; it stays unless the file holds other entries by now. Then
+        // the old entries go before the file's are read.
+        StoredLines lines(fileName);
+        if (!holdsEntriesOf(lines, table)) {
+            table = {};
+            table = tableFrom(lines);
+        }
     }
     recordResults(table, playerTotals);
-    return saveWholeFile(fileName, fileBytes(table), lock);
+    return saveWholeFile(fileName, tableContent(table), lock);
 }
 
 void recordResults(HighScoreTable& table,

@@ -49,14 +49,18 @@ HighScoreEntry entryFromLine(const QString& stored);
 // lines give empty entries; a missing, unreadable or odd file gives ten.
 HighScoreTable loadHighScores(const QString& fileName);
 
+// Empties the table, then loads it from the file: the old names are gone
+// before the file's are read.
+void reloadHighScores(const QString& fileName, HighScoreTable& table);
+
 // Replaces the file with the table's ten lines (UTF-8, CR LF, no BOM) with
 // saveWholeFile, under the SaveLock. False when that failed; the old file
 // then stays as it was.
 bool saveHighScores(const QString& fileName, const HighScoreTable& table);
 
-// The end of a game: under the SaveLock, reads the table anew from the file
-// and takes it when its entries differ from `table`'s (another copy of the
-// game saved meanwhile), records the results and saves. A file that cannot
+// The end of a game: under the SaveLock, compares the file's entries, one
+// line at a time, with `table`'s and takes the file's table when they differ
+// (another copy of the game saved meanwhile), records the results and saves. A file that cannot
 // be read leaves `table` as it is. `table` ends as saved. False when the
 // save failed.
 bool recordFinishedGame(const QString& fileName, HighScoreTable& table,

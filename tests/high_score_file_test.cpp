@@ -1,4 +1,5 @@
 #include "store/high_score_file.h"
+#include "store/utf8.h"
 #include "test_support.h"
 
 #include <QDir>
@@ -207,6 +208,53 @@ TEST(HighScoreStoredLine, EscapesNamesThePlainLineWouldBreak) {
     }
 }
 
+// The plain line whenever it reads back as the entry (the rule stated on the
+// whole line: one line, valid UTF-16, the same entry), else the escaped line;
+// and the file holds each line's UTF-8, also for names of many pieces.
+TEST(HighScoreStoredLine, ChoosesThePlainLineExactlyWhenItReadsBack) {
+    const auto plainReadsBack = [](const HighScoreEntry& entry, const QString& plain) {
+        return !plain.contains(u'\r') && !plain.contains(u'\n') &&
+               decodeUtf8KeepingMark(plain.toUtf8()) == plain && entryFromLine(plain) == entry;
+    };
+    EXPECT_EQ(storedLine({QStringLiteral("Anna"), 31}),
+              units({0x05, 0x05}) + QStringLiteral("0041PPC#)'"));
+    EXPECT_EQ(storedLine({units({u'x', 0xE000, 0x00}), -2}),
+              units({0x05, u'Z', 0x05}) + QStringLiteral("e000") + units({0x05}) +
+                  QStringLiteral("0000##("));
+    std::vector<HighScoreEntry> entries;
+    NameGenerator generate(31);
+    for (int i = 0; i < 3000; ++i)
+        entries.push_back({generate.name(true), generate.points()});
+    // Long names whose surrogate pairs and escapes fall on every unit around
+    // the pieces' ends.
+    const QString pair = units({0xD83C, 0xDFB2});
+    for (const QString& odd : {pair, units({0xD81E, 0xDC1E}), QStringLiteral("A")}) {
+        for (int before = 16'376; before <= 16'386; ++before)
+            entries.push_back({QString(before, u'n') + odd + QString(before, u'm') + odd, 1});
+    }
+    for (const HighScoreEntry& entry : entries) {
+        const QString plain = encodeScoreLine(entry.name + u'#' + QString::number(entry.points));
+        const QString line = storedLine(entry);
+        if (plainReadsBack(entry, plain))
+            ASSERT_EQ(line, plain) << ::testing::PrintToString(entry);
+        else
+            ASSERT_TRUE(line.startsWith(QChar(0x05)) && entryFromLine(line) == entry)
+                << ::testing::PrintToString(entry);
+    }
+    ScopedWorkDir dir;
+    for (std::size_t first = 0; first + kHighScoreEntries <= entries.size();
+         first += kHighScoreEntries) {
+        HighScoreTable table;
+        QByteArray expected;
+        for (int i = 0; i < kHighScoreEntries; ++i) {
+            table[i] = entries[first + i];
+            expected += storedLine(table[i]).toUtf8() + "\r\n";
+        }
+        ASSERT_TRUE(saveHighScores(fileName, table));
+        ASSERT_EQ(readBytes(fileName), expected) << "entries from " << first;
+    }
+}
+
 class HighScoreFileTest : public testing::Test {
   protected:
     ScopedWorkDir dir;
@@ -266,6 +314,31 @@ TEST_F(HighScoreFileTest, LongLinesKeepTheirEnds) {
     for (const int length : lengths) {
         const HighScoreTable expected = tableOf({{QString(length - 3, u'a'), 12}, {QString(), 1}});
         EXPECT_EQ(loadFrom(QByteArray(length - 3, 'C') + "#'(\r\n#'\r\n"), expected) << length;
+    }
+}
+
+// Lines are read in parts; any bytes, cut anywhere by the parts' ends, give
+// the entry that the whole line's text gives. Each name is all of its line
+// but the points at the end, so every byte counts.
+TEST_F(HighScoreFileTest, LongLinesOfAnyBytesReadAsTheirWholeText) {
+    const char alphabet[] = "\x80\xBF\x9F\xA0\xC0\xC2\xDF\xE0\xE2\xED\xEF\xBB\xF0\xF4\xF5\xFF"
+                            "a";
+    std::mt19937 random(5);
+    for (int file = 0; file < 3; ++file) {
+        std::vector<QByteArray> lines;
+        QByteArray bytes;
+        for (int i = 0; i < kHighScoreEntries; ++i) {
+            QByteArray line(std::uniform_int_distribution<int>(65'536, 200'000)(random), 'a');
+            for (char& byte : line)
+                byte = alphabet[random() % (sizeof alphabet - 1)];
+            line += "#'(";
+            lines.push_back(line);
+            bytes += line + "\r\n";
+        }
+        const HighScoreTable table = loadFrom(bytes);
+        for (int i = 0; i < kHighScoreEntries; ++i)
+            ASSERT_EQ(table[i], entryFromLine(decodeUtf8KeepingMark(lines[i])))
+                << "file " << file << ", line " << i;
     }
 }
 
@@ -388,6 +461,20 @@ TEST_F(HighScoreFileTest, FinishedGameKeepsResultsSavedMeanwhileAndTheTableEqual
     EXPECT_EQ(table, tableOf({{QStringLiteral("Anna"), 7},
                               {QStringLiteral("Arno"), 5},
                               {QStringLiteral("Bo"), 9}}));
+}
+
+// A file that holds the table's entries keeps the table's order, also when
+// its lines are not as this program writes them (a line without "#", lines
+// missing): the entries decide, not the bytes.
+TEST_F(HighScoreFileTest, FinishedGameKeepsTheTablesOrderWhileTheFileHoldsItsEntries) {
+    writeBytes(fileName, "'&\r\nCDE#'(");
+    HighScoreTable table = loadHighScores(fileName);
+    sortHighScores(table);
+    ASSERT_EQ(table, tableOf({{QStringLiteral("abc"), 12}, {QString(), 10}}));
+    ASSERT_TRUE(recordFinishedGame(fileName, table, {{QStringLiteral("bo"), 11}}));
+    EXPECT_EQ(table,
+              tableOf({{QStringLiteral("abc"), 12}, {QString(), 10}, {QStringLiteral("bo"), 11}}));
+    EXPECT_EQ(loadHighScores(fileName), table);
 }
 
 TEST(HighScoreRecording, ReplacesTheFirstLowestEntryOnlyWhenBeaten) {

@@ -145,6 +145,20 @@ TEST_F(HighScoreWindowTest, NamesWithControlCharactersStayOnTheirRow) {
                emptyRows(8)));
 }
 
+// A name longer than 4096 units shows its first 4096, one fewer rather than
+// half of a surrogate pair, and an ellipsis; one of 4096 shows whole.
+TEST_F(HighScoreWindowTest, LongNamesShowTheirFirst4096UnitsAndAnEllipsis) {
+    const QString dice = QString::fromUcs4(U"\U0001F3B2");
+    const QString whole(4096, u'w');
+    saveHighScores(
+        kFile,
+        tableOf({{whole, 3}, {QString(4097, u'x'), 2}, {QString(4095, u'y') + dice + u'\n', 1}}));
+    EXPECT_EQ(rowsShownFor(), (std::vector<Row>{{whole, "3"},
+                                                {QString(4096, u'x') + u'…', "2"},
+                                                {QString(4095, u'y') + u'…', "1"}} +
+                               emptyRows(7)));
+}
+
 // Each opening loads the file afresh, replacing what the table held.
 TEST_F(HighScoreWindowTest, EveryOpeningShowsTheFileAsItIsThen) {
     game().highScores = tableOf({{"old", 99}});

@@ -48,11 +48,7 @@ class GameWindow : public QMainWindow {
 // Moves a top-level window to the middle of the primary screen.
 void centreOnScreen(QWidget* window);
 
-// Longest title handed to the window system. Titles come from language
-// files, which may hold megabytes, and the X server ends a client whose
-// request exceeds its limit of about 16 MiB.
-inline constexpr qsizetype kMaxTitleLength = 4096;
-// The title cut to kMaxTitleLength, never between the halves of a surrogate pair.
+// The title as the window system gets it: its shownPart.
 QString windowSystemTitle(const QString& title);
 
 enum class GadgetKind { PushButton, ToggleButton, ImageButton, Label, CheckBox, SpinBox, ListView };

@@ -49,11 +49,16 @@ Qt::WindowFlags flagsFor(unsigned style) {
 
 } // namespace
 
+QStringView shownPart(QStringView text) {
+    if (text.size() <= kMaxShownLength)
+        return text;
+    const bool splitsPair = text[kMaxShownLength - 1].isHighSurrogate();
+    return text.first(splitsPair ? kMaxShownLength - 1 : kMaxShownLength);
+}
+
 QString windowSystemTitle(const QString& title) {
-    if (title.size() <= kMaxTitleLength)
-        return title;
-    const bool splitsPair = title[kMaxTitleLength - 1].isHighSurrogate();
-    return title.left(splitsPair ? kMaxTitleLength - 1 : kMaxTitleLength);
+    const QStringView shown = shownPart(title);
+    return shown.size() == title.size() ? title : shown.toString();
 }
 
 void centreOnScreen(QWidget* window) {

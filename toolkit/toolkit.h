@@ -39,6 +39,18 @@ void catchEndSignals();
 void requestEnd();
 bool endRequested();
 
+// ---- texts on screen --------------------------------------------------------
+
+// Longest text handed to the window system as a title, or shown whole in a
+// list row. Texts from files may hold megabytes; the X server ends a client
+// whose request exceeds its limit of about 16 MiB, and laying out such a
+// text takes long.
+inline constexpr qsizetype kMaxShownLength = 4096;
+// The part of a text that is shown: all of it up to kMaxShownLength units,
+// else its first kMaxShownLength, one fewer when that would split a
+// surrogate pair.
+QStringView shownPart(QStringView text);
+
 // ---- windows ---------------------------------------------------------------
 
 enum WindowStyle : unsigned {

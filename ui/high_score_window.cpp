@@ -26,6 +26,17 @@ QString oneLineName(QString name) {
     return name;
 }
 
+// The name as its row shows it: on one line, and a name longer than the list
+// may show as its shown part and "…". Only that part is copied, so a name of
+// megabytes is neither copied nor laid out whole.
+QString rowName(const QString& name) {
+    const QStringView shown = tk::shownPart(name);
+    QString row = oneLineName(shown.toString());
+    if (shown.size() < name.size())
+        row += u'…';
+    return row;
+}
+
 } // namespace
 
 void runHighScoreWindow() {
@@ -40,11 +51,11 @@ void runHighScoreWindow() {
     tk::addColumn(Gadget::HighScoreList, 1, QStringLiteral("Points"), 50);
     tk::setAccessibleName(Gadget::HighScoreList, QStringLiteral("Highscores"));
     HighScoreTable& table = game().highScores;
-    table = loadHighScores(QString::fromLatin1(kHighScoreFileName));
+    reloadHighScores(QString::fromLatin1(kHighScoreFileName), table);
     sortHighScores(table);
     for (const HighScoreEntry& entry : table)
         tk::addRow(Gadget::HighScoreList,
-                   oneLineName(entry.name) + u'\n' + QString::number(entry.points));
+                   rowName(entry.name) + u'\n' + QString::number(entry.points));
     tk::disableGadget(Gadget::HighScoreList, true);
     while (tk::waitEventFor(Window::HighScores) != tk::EventKind::CloseRequest) {
     }
