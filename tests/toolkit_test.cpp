@@ -841,6 +841,19 @@ class PaintCounter : public QObject {
     }
 };
 
+// A caret blinks after a key and rests lit once nobody types for a while;
+// the next key makes it blink again.
+TEST_F(ToolkitTest, CaretRestsLitWhileNobodyTypesAndBlinksAgainAtAKey) {
+    auto* edit = new QLineEdit(tk::windowWidget(0));
+    edit->show();
+    QTest::keyClick(edit, Qt::Key_A);
+    const int blinking = QApplication::cursorFlashTime();
+    ASSERT_GT(blinking, 0);
+    ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::cursorFlashTime() == 0; }, 120000));
+    QTest::keyClick(edit, Qt::Key_B);
+    EXPECT_EQ(QApplication::cursorFlashTime(), blinking);
+}
+
 TEST_F(ToolkitTest, PauseKeepsANewWindowPainted) {
     tk::openWindow(1, 0, 0, 200, 100, QStringLiteral("One"), tk::CloseBox);
     PaintCounter counter;
