@@ -57,6 +57,7 @@ SETTLE = 1.0  # seconds a window is left alone before its memory is read
 # Seconds a waiting state is left alone before its wakeups are counted: the
 # roll sound and the server's buffer behind it have ended by then.
 IDLE_SETTLE = 3.0
+CARET_REST = 10.0  # seconds a caret blinks after the last key in the game
 WARM_TURNS = 3  # turns played in each timed start of the game: 6 rolls
 
 
@@ -273,8 +274,12 @@ def idle(build, seconds):
             time.sleep(IDLE_SETTLE)
             measure("game", "set-up window", pid)
             box = game.choose_computer(setup)
+            shown = time.monotonic()
             time.sleep(IDLE_SETTLE)
             measure("game", "name question (caret blinks)", pid)
+            # The caret rests 10 s after the last key or change of focus.
+            time.sleep(max(0.0, shown + CARET_REST + 1 - time.monotonic()))
+            measure("game", f"name question, {CARET_REST + 1:g} s without a key", pid)
             game.answer(box)
             time.sleep(IDLE_SETTLE)
             measure("game", "main window, before the first roll", pid)

@@ -194,6 +194,14 @@ bool openWindow(int number, int x, int y, int width, int height, const QString& 
     window->setWindowTitle(windowSystemTitle(title));
     auto* client = new QWidget(window);
     window->setCentralWidget(client);
+    // The client follows once the window is on screen: a child shown with
+    // the window would make Qt reach the screen reader's bus (a round trip
+    // to the session bus) before the window is mapped. Its size counts from
+    // the start.
+    QSizePolicy keepsSize = client->sizePolicy();
+    keepsSize.setRetainSizeWhenHidden(true);
+    client->setSizePolicy(keepsSize);
+    client->hide();
     if (style & SizingBorder) {
         client->setMinimumSize(width, height);
         window->resize(width, height);
@@ -205,6 +213,7 @@ bool openWindow(int number, int x, int y, int width, int height, const QString& 
     registry().windows[number] = window;
     registry().openOrder.push_back(number);
     window->show();
+    client->show();
     if (style & Centred) {
         centreOnScreen(window);
         if (!(style & SizingBorder))
