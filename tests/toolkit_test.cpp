@@ -844,8 +844,12 @@ class PaintCounter : public QObject {
 // A caret blinks after a key and rests lit once nobody types for a while;
 // the next key makes it blink again.
 TEST_F(ToolkitTest, CaretRestsLitWhileNobodyTypesAndBlinksAgainAtAKey) {
-    auto* edit = new QLineEdit(tk::windowWidget(0));
+    QWidget* window = tk::windowWidget(0);
+    auto* edit = new QLineEdit(window);
     edit->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    edit->setFocus();
     QTest::keyClick(edit, Qt::Key_A);
     const int blinking = QApplication::cursorFlashTime();
     ASSERT_GT(blinking, 0);

@@ -123,6 +123,12 @@ namespace {
 // left open then costs no processor time while nobody types.
 constexpr int kCaretBlinkMs = 10000;
 
+// True for a control that shows a text caret when it has the focus.
+bool takesTyping(const QObject* object) {
+    const auto* widget = qobject_cast<const QWidget*>(object);
+    return widget && widget->testAttribute(Qt::WA_InputMethodEnabled);
+}
+
 class CaretRest : public QObject {
   public:
     explicit CaretRest(QObject* parent)
@@ -131,26 +137,27 @@ class CaretRest : public QObject {
         rest_.setInterval(kCaretBlinkMs);
         connect(&rest_, &QTimer::timeout, this, [] { QApplication::setCursorFlashTime(0); });
         QCoreApplication::instance()->installEventFilter(this);
-        rest_.start();
     }
 
   protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        switch (event->type()) {
-        case QEvent::KeyPress:
-        case QEvent::MouseButtonPress:
-        case QEvent::FocusIn:
-            if (QApplication::cursorFlashTime() != flashTime_)
-                QApplication::setCursorFlashTime(flashTime_);
-            rest_.start();
-            break;
-        default:
-            break;
-        }
+    bool eventFilter(QObject* receiver, QEvent* event) override {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::KeyPress && type != QEvent::MouseButtonPress && type != QEvent::FocusIn)
+            return false;
+        if (takesTyping(receiver))
+            blink();
+        else if (type == QEvent::FocusIn)
+            rest_.stop(); // no caret on show: nothing to wake up for
         return false;
     }
 
   private:
+    void blink() {
+        if (QApplication::cursorFlashTime() != flashTime_)
+            QApplication::setCursorFlashTime(flashTime_);
+        rest_.start();
+    }
+
     const int flashTime_;
     QTimer rest_;
 };
