@@ -124,9 +124,8 @@ namespace {
 constexpr int kCaretBlinkMs = 10000;
 
 // True for a control that shows a text caret when it has the focus.
-bool takesTyping(const QObject* object) {
-    const auto* widget = qobject_cast<const QWidget*>(object);
-    return widget && widget->testAttribute(Qt::WA_InputMethodEnabled);
+bool takesTyping(const QWidget* widget) {
+    return widget->testAttribute(Qt::WA_InputMethodEnabled);
 }
 
 class CaretRest : public QObject {
@@ -144,7 +143,11 @@ class CaretRest : public QObject {
         const QEvent::Type type = event->type();
         if (type != QEvent::KeyPress && type != QEvent::MouseButtonPress && type != QEvent::FocusIn)
             return false;
-        if (takesTyping(receiver))
+        // Windows and styles see these events too; only controls take the focus.
+        const auto* control = qobject_cast<const QWidget*>(receiver);
+        if (!control)
+            return false;
+        if (takesTyping(control))
             blink();
         else if (type == QEvent::FocusIn)
             rest_.stop(); // no caret on show: nothing to wake up for
