@@ -372,6 +372,13 @@ HighScoreTable tableFrom(StoredLines& lines) {
     return table;
 }
 
+// Replaces the table with the lines' entries; the old names are gone before
+// the new ones are read, so a long name is never held twice.
+void takeTable(StoredLines& lines, HighScoreTable& table) {
+    table = {};
+    table = tableFrom(lines);
+}
+
 // Pairs line i with an entry of the table not paired yet that it holds: by
 // its bytes when it is that entry's saved form, else by the entry it reads
 // as (a line this program would write otherwise).
@@ -445,8 +452,8 @@ HighScoreTable loadHighScores(const QString& fileName) {
 }
 
 void reloadHighScores(const QString& fileName, HighScoreTable& table) {
-    table = {};
-    table = loadHighScores(fileName);
+    StoredLines lines(fileName);
+    takeTable(lines, table);
 }
 
 bool saveHighScores(const QString& fileName, const HighScoreTable& table) {
@@ -461,13 +468,10 @@ bool recordFinishedGame(const QString& fileName, HighScoreTable& table,
     if (file.isFile() && file.isReadable()) {
         // The table's own order (the high-score window sorts it) decides
         // which of equal lowest entries a result replaces, and is the order
-        // saved; it stays unless the file holds other entries by now. Then
-        // the old entries go before the file's are read.
+        // saved; it stays unless the file holds other entries by now.
         StoredLines lines(fileName);
-        if (!holdsEntriesOf(lines, table)) {
-            table = {};
-            table = tableFrom(lines);
-        }
+        if (!holdsEntriesOf(lines, table))
+            takeTable(lines, table);
     }
     recordResults(table, playerTotals);
     return saveWholeFile(fileName, tableContent(table), lock);

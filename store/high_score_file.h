@@ -60,9 +60,9 @@ bool saveHighScores(const QString& fileName, const HighScoreTable& table);
 
 // The end of a game: under the SaveLock, compares the file's entries, one
 // line at a time, with `table`'s and takes the file's table when they differ
-// (another copy of the game saved meanwhile), records the results and saves. A file that cannot
-// be read leaves `table` as it is. `table` ends as saved. False when the
-// save failed.
+// (another copy of the game saved meanwhile), records the results and saves.
+// A file that cannot be read leaves `table` as it is. `table` ends as saved.
+// False when the save failed.
 bool recordFinishedGame(const QString& fileName, HighScoreTable& table,
                         const std::vector<std::pair<QString, int>>& playerTotals);
 

@@ -45,7 +45,9 @@ const Canberra* canberra() {
     return loaded ? &*loaded : nullptr;
 }
 
-enum class SoundState { Off, Wanted, Failed, Ready };
+// Off until initSound; Wanted until the context is made or cannot be. A
+// context exists exactly when it was made.
+enum class SoundState { Off, Wanted, Failed };
 SoundState soundState = SoundState::Off;
 ca_context* soundContext = nullptr;
 bool soundDeviceOpen = false;
@@ -53,7 +55,7 @@ bool soundDeviceOpen = false;
 // The sound context, made at the first need after initSound; null without
 // initSound, libcanberra or a context.
 ca_context* context() {
-    if (soundState == SoundState::Wanted) {
+    if (soundState == SoundState::Wanted && !soundContext) {
         const Canberra* library = canberra();
         if (!library || library->create(&soundContext) != CA_SUCCESS) {
             soundContext = nullptr;
@@ -61,7 +63,6 @@ ca_context* context() {
             return nullptr;
         }
         library->changeProps(soundContext, CA_PROP_APPLICATION_NAME, "Quintara", nullptr);
-        soundState = SoundState::Ready;
     }
     return soundContext;
 }
