@@ -1,7 +1,7 @@
 // The score-line scramble and the high-score file. The fuzz input is read
-// three ways: as text for the scramble, as an entry to store, and as
-// highscores.dat. Every entry whose name holds no "#" (names never do) must
-// come back unchanged through its stored line and through the file.
+// three ways: as text for the scramble and as a stored line, as an entry to
+// store, and as highscores.dat. Every entry whose name holds no "#" (names
+// never do) must come back unchanged through its stored line and the file.
 
 #include "fuzz_support.h"
 #include "store/high_score_file.h"
@@ -23,7 +23,7 @@ constexpr int kNameShift = 30;
 constexpr int kPointsShift = 10;
 
 bool hasSeparator(const HighScoreEntry& entry) {
-    return entry.name.contains(kSeparator);
+    return entry.name.toString().contains(kSeparator);
 }
 
 // The text before the first "#" and the text after it; all of it is the
@@ -62,6 +62,15 @@ void checkScramble(const QString& text) {
         FUZZ_CHECK(encodeScoreLine(decodeScoreLine(text)) == withSeparator(text));
 }
 
+// A plain line (one that does not start with U+0005) holds the name and the
+// points of its decoded line.
+void checkPlainLine(const QString& stored) {
+    if (stored.startsWith(QChar(0x05)))
+        return;
+    const QString decoded = decodeScoreLine(stored);
+    FUZZ_CHECK(entryFromLine(stored) == (HighScoreEntry{lineName(decoded), linePoints(decoded)}));
+}
+
 void checkStoredLine(const HighScoreEntry& entry) {
     if (!hasSeparator(entry))
         FUZZ_CHECK(entryFromLine(storedLine(entry)) == entry);
@@ -84,8 +93,8 @@ HighScoreEntry inputEntry(const std::uint8_t* data, std::size_t size) {
     if (size < sizeof entry.points)
         return entry;
     std::memcpy(&entry.points, data, sizeof entry.points);
-    entry.name = inputUnits(data + sizeof entry.points, size - sizeof entry.points);
-    entry.name.remove(kSeparator);
+    entry.name =
+        inputUnits(data + sizeof entry.points, size - sizeof entry.points).remove(kSeparator);
     return entry;
 }
 
@@ -98,6 +107,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     checkScramble(inputUnits(data, size));
+    checkPlainLine(inputUnits(data, size));
     checkScramble(QString::fromUtf8(inputBytes(data, size)));
 
     writeFileBytes(kFileName, inputBytes(data, size));

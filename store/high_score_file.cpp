@@ -99,44 +99,6 @@ bool needsEscape(QChar nameUnit) {
            stored == u'\r' || stored == kSeparator || stored.isSurrogate();
 }
 
-std::optional<char16_t> hexUnit(QStringView digits) {
-    if (digits.size() != kEscapeDigits)
-        return std::nullopt;
-    char16_t code = 0;
-    for (const QChar digit : digits) {
-        const int value = digitValue(digit, 16);
-        if (value < 0)
-            return std::nullopt;
-        code = static_cast<char16_t>(code * 16 + value);
-    }
-    return code;
-}
-
-// The name of an escaped line's name part; a U+0005 without four hex digits
-// after it (a damaged line) is skipped.
-QString unescapedName(QStringView stored) {
-    QString name;
-    name.reserve(stored.size());
-    for (qsizetype i = 0; i < stored.size(); ++i) {
-        if (stored[i] != kEscape) {
-            appendShifted(name, stored[i], kNameShift);
-        } else if (const auto code = hexUnit(stored.mid(i + 1, kEscapeDigits))) {
-            name.append(QChar(*code));
-            i += kEscapeDigits;
-        }
-    }
-    return name;
-}
-
-// An escaped line, its leading U+0005 already removed.
-HighScoreEntry entryFromEscapedLine(QStringView stored) {
-    const qsizetype separator = stored.indexOf(kSeparator);
-    if (separator < 0)
-        return {unescapedName(stored), 0};
-    return {unescapedName(stored.left(separator)),
-            linePoints(decodeScoreLine(stored.mid(separator).toString()))};
-}
-
 // ---- Writing a stored line ------------------------------------------------
 
 // Takes the next piece of a stored line; false to stop the writing.
@@ -176,12 +138,12 @@ class PieceWriter {
 // a unit needs escaping; a unit that lowers onto a surrogate is still carried
 // when its neighbour lowers onto the other half of a pair, so the line stays
 // valid UTF-16. A name with "#" never reads back (its "#" needs escaping).
-bool plainLineCarries(QStringView name) {
+bool plainLineCarries(const HighScoreName& name) {
     for (qsizetype i = 0; i < name.size(); ++i) {
-        if (!needsEscape(name[i]))
+        if (!needsEscape(name.at(i)))
             continue;
-        const bool pairFollows = lowered(name[i]).isHighSurrogate() && i + 1 < name.size() &&
-                                 lowered(name[i + 1]).isLowSurrogate();
+        const bool pairFollows = lowered(name.at(i)).isHighSurrogate() && i + 1 < name.size() &&
+                                 lowered(name.at(i + 1)).isLowSurrogate();
         if (!pairFollows)
             return false;
         ++i;
@@ -202,7 +164,8 @@ bool writeStoredText(const HighScoreEntry& entry, const TextSink& sink) {
     const bool plain = plainLineCarries(entry.name);
     if (!plain && !out.append(kEscape))
         return false;
-    for (const QChar unit : entry.name) {
+    for (qsizetype i = 0; i < entry.name.size(); ++i) {
+        const QChar unit = entry.name.at(i);
         const bool written =
             plain || !needsEscape(unit) ? out.append(lowered(unit)) : appendEscaped(out, unit);
         if (!written)
@@ -251,6 +214,7 @@ qsizetype completeLength(QByteArrayView bytes) {
 struct LineSpan {
     qint64 start = 0;
     qint64 size = 0;
+    qint64 separator = -1; // where its first "#" is, from its start
 };
 
 // Where the first `count` lines of the device lie, without their ends. A
@@ -260,7 +224,7 @@ struct LineSpan {
 QList<LineSpan> firstLineSpans(QIODevice& device, qsizetype count) {
     QList<LineSpan> spans;
     qint64 chunkStart = 0;
-    qint64 lineStart = 0;
+    LineSpan line;
     bool afterCr = false;
     while (spans.size() < count) {
         const QByteArray chunk = device.read(kReadChunk);
@@ -272,27 +236,200 @@ QList<LineSpan> firstLineSpans(QIODevice& device, qsizetype count) {
         const char* at = chunk.constBegin();
         while (at != chunk.constEnd() && spans.size() < count) {
             if (std::exchange(afterCr, false) && *at == '\n') {
-                lineStart = offsetOf(++at);
+                line.start = offsetOf(++at);
                 continue;
             }
             const char* end = std::find_if(at, chunk.constEnd(), isLineEnd);
+            if (const char* hash = line.separator < 0 ? std::find(at, end, '#') : end; hash != end)
+                line.separator = offsetOf(hash) - line.start;
             if (end == chunk.constEnd())
                 break;
-            spans.append({lineStart, offsetOf(end) - lineStart});
+            line.size = offsetOf(end) - line.start;
+            spans.append(std::exchange(line, {}));
             afterCr = *end == '\r';
             at = end + 1;
-            lineStart = offsetOf(at);
+            line.start = offsetOf(at);
         }
         chunkStart += chunk.size();
     }
-    if (spans.size() < count && chunkStart > lineStart)
-        spans.append({lineStart, chunkStart - lineStart});
+    if (spans.size() < count && chunkStart > line.start) {
+        line.size = chunkStart - line.start;
+        spans.append(line);
+    }
     return spans;
 }
 
+// ---- Reading a stored line ----------------------------------------------
+
+enum class NameForm { Narrow, Wide };
+
+// Gathers a name a unit at a time, in the one form it is told.
+class NameBuilder {
+  public:
+    NameBuilder(NameForm form, qsizetype capacity) : form_(form) {
+        if (form == NameForm::Wide)
+            wide_.reserve(capacity);
+        else
+            narrow_.reserve(capacity);
+    }
+
+    // False when the unit is beyond the narrow form this builder keeps.
+    bool append(QChar unit) {
+        if (form_ == NameForm::Wide)
+            wide_.append(unit);
+        else if (unit.unicode() <= 0xFF)
+            narrow_.append(static_cast<char>(unit.unicode()));
+        else
+            return false;
+        return true;
+    }
+
+    // The name, holding no more memory than its units need.
+    HighScoreName take() {
+        narrow_.squeeze();
+        wide_.squeeze();
+        return form_ == NameForm::Wide ? HighScoreName(std::exchange(wide_, {}))
+                                       : HighScoreName(std::exchange(narrow_, {}));
+    }
+
+  private:
+    NameForm form_;
+    QByteArray narrow_;
+    QString wide_;
+};
+
+// Reads the entry of a stored line from its units, handed over in parts in
+// their order, so a line of megabytes is never held whole. A plain line
+// reads as lineName and linePoints of its decodeScoreLine. In an escaped
+// line's name a U+0005 without four hex digits after it is skipped.
+class EntryReader {
+  public:
+    // hasSeparator: whether the line holds a "#".
+    EntryReader(bool hasSeparator, NameForm form, qsizetype nameCapacity)
+        : beforeSeparator_(hasSeparator), toName_(hasSeparator), name_(form, nameCapacity) {}
+
+    // False once the rest of the line does not count, or the name does not
+    // fit its form.
+    bool read(QStringView part) {
+        return std::all_of(part.begin(), part.end(), [this](QChar unit) { return read(unit); });
+    }
+
+    // The entry read, or nothing when its name does not fit the form.
+    std::optional<HighScoreEntry> take() {
+        if (!endEscape() || !fits_)
+            return std::nullopt;
+        return HighScoreEntry{name_.take(), static_cast<std::int16_t>(points_.value())};
+    }
+
+  private:
+    bool read(QChar unit) {
+        if (std::exchange(atStart_, false) && unit == kEscape) {
+            // An escaped line's name runs to its first "#", or to its end.
+            escaped_ = beforeSeparator_ = true;
+            return true;
+        }
+        const bool separator = beforeSeparator_ && unit == kSeparator;
+        if (separator) {
+            beforeSeparator_ = false;
+            if (escaped_) {
+                toName_ = false;
+                return endEscape();
+            }
+        } else if (escaped_ && beforeSeparator_) {
+            return readEscapedName(unit);
+        }
+        const int shift = beforeSeparator_ ? kNameShift : kPointsShift;
+        return readDecoded(separator ? QChar(kSeparator) : raised(unit, shift));
+    }
+
+    static QChar raised(QChar unit, int shift) {
+        return QChar(static_cast<char16_t>(unit.unicode() + shift));
+    }
+
+    // A unit of the decoded line; its first "#" ends the name.
+    bool readDecoded(QChar unit) {
+        if (unit.isNull())
+            return true; // dropped
+        if (!toName_)
+            return points_.read(unit);
+        if (unit == kSeparator) {
+            toName_ = false;
+            return true;
+        }
+        return appendToName(unit);
+    }
+
+    bool appendToName(QChar unit) {
+        fits_ = fits_ && name_.append(unit);
+        return fits_;
+    }
+
+    bool appendRaised(QChar unit) {
+        const QChar shifted = raised(unit, kNameShift);
+        return shifted.isNull() || appendToName(shifted);
+    }
+
+    bool readEscapedName(QChar unit) {
+        if (!escaping_) {
+            escaping_ = unit == kEscape;
+            return escaping_ || appendRaised(unit);
+        }
+        const int digit = digitValue(unit, 16);
+        if (digit < 0)
+            return endEscape() && readEscapedName(unit);
+        code_ = static_cast<char16_t>(code_ * 16 + digit);
+        digits_.append(unit);
+        if (digits_.size() < kEscapeDigits)
+            return true;
+        const QChar code(std::exchange(code_, 0));
+        escaping_ = false;
+        digits_.clear();
+        return appendToName(code);
+    }
+
+    // Ends an escape still waiting for digits: it is skipped, and the digits
+    // after it are name units.
+    bool endEscape() {
+        escaping_ = false;
+        code_ = 0;
+        const QString digits = std::exchange(digits_, {});
+        return std::all_of(digits.begin(), digits.end(),
+                           [this](QChar digit) { return appendRaised(digit); });
+    }
+
+    bool atStart_ = true;
+    bool escaped_ = false;
+    bool beforeSeparator_;
+    bool toName_;
+    bool fits_ = true;
+    bool escaping_ = false;
+    char16_t code_ = 0;
+    QString digits_;
+    NameBuilder name_;
+    IntegerReader points_;
+};
+
+// The entry of a stored line: `feed` hands the line's units to a reader. The
+// name is read in the narrow form first, and again in the wide form when it
+// does not fit; the narrow one is gone before that.
+template <class Feed>
+std::optional<HighScoreEntry> readEntryAs(NameForm form, bool hasSeparator, qsizetype nameCapacity,
+                                          const Feed& feed) {
+    EntryReader reader(hasSeparator, form, nameCapacity);
+    feed(reader);
+    return reader.take();
+}
+
+template <class Feed>
+HighScoreEntry readEntry(bool hasSeparator, qsizetype nameCapacity, const Feed& feed) {
+    if (auto entry = readEntryAs(NameForm::Narrow, hasSeparator, nameCapacity, feed))
+        return *std::move(entry);
+    return readEntryAs(NameForm::Wide, hasSeparator, nameCapacity, feed).value();
+}
+
 // The first lines of a high-score file, each read when it is asked for, so
-// that no more than one line's text is held at a time. A missing, unreadable
-// or odd file has no lines.
+// that no more than one line's entry is held at a time. A missing,
+// unreadable or odd file has no lines.
 class StoredLines {
   public:
     explicit StoredLines(const QString& fileName) : file_(fileName) {
@@ -301,27 +438,15 @@ class StoredLines {
             spans_ = firstLineSpans(file_, kHighScoreEntries);
     }
 
-    // The text of line i (the empty line past the file's lines), decoded part
-    // by part into a string of the line's byte length, which no UTF-8 exceeds
-    // in UTF-16 units.
-    QString text(qsizetype i) {
-        QString text;
-        if (i >= spans_.size() || !file_.seek(spans_[i].start))
-            return text;
-        text.reserve(spans_[i].size);
-        QByteArray pending;
-        for (qint64 left = spans_[i].size; left > 0;) {
-            const QByteArray read = file_.read(std::min(left, kReadChunk));
-            if (read.isEmpty())
-                break;
-            left -= read.size();
-            pending += read;
-            const qsizetype cut = left > 0 ? completeLength(pending) : pending.size();
-            text += decodeUtf8KeepingMark(QByteArrayView(pending).first(cut));
-            pending.remove(0, cut);
-        }
-        text += decodeUtf8KeepingMark(pending);
-        return text;
+    // The entry of line i (an empty one past the file's lines). The name
+    // takes no more units than the bytes before the "#", nor than the line's.
+    HighScoreEntry entry(qsizetype i) {
+        if (i >= spans_.size())
+            return {};
+        const LineSpan span = spans_[i];
+        const qint64 nameBytes = span.separator < 0 ? span.size : span.separator;
+        return readEntry(span.separator >= 0, nameBytes,
+                         [&](EntryReader& reader) { feedLine(span, reader); });
     }
 
     // True when line i holds exactly the bytes the entry is saved as, which
@@ -340,6 +465,26 @@ class StoredLines {
     }
 
   private:
+    // Hands the line's text to the reader part by part, each part cut where
+    // it decodes as within the whole line, until the reader wants no more.
+    void feedLine(const LineSpan& span, EntryReader& reader) {
+        if (!file_.seek(span.start))
+            return;
+        QByteArray pending;
+        for (qint64 left = span.size; left > 0;) {
+            const QByteArray read = file_.read(std::min(left, kReadChunk));
+            if (read.isEmpty())
+                break;
+            left -= read.size();
+            pending += read;
+            const qsizetype cut = left > 0 ? completeLength(pending) : pending.size();
+            if (!reader.read(decodeUtf8KeepingMark(QByteArrayView(pending).first(cut))))
+                return;
+            pending.remove(0, cut);
+        }
+        reader.read(decodeUtf8KeepingMark(pending));
+    }
+
     QFile file_;
     QList<LineSpan> spans_;
 };
@@ -354,21 +499,10 @@ bool lowerPoints(const HighScoreEntry& a, const HighScoreEntry& b) {
     return a.points < b.points;
 }
 
-// entryFromLine on a line it may use up: the name is the decoded line cut
-// at its "#", in the same buffer.
-HighScoreEntry entryFromStored(QString stored) {
-    if (stored.startsWith(kEscape))
-        return entryFromEscapedLine(QStringView(stored).mid(1));
-    QString decoded = shiftLine(std::move(stored), kNameShift, kPointsShift);
-    const std::int16_t points = linePoints(decoded);
-    decoded.truncate(std::max<qsizetype>(decoded.indexOf(kSeparator), 0));
-    return {std::move(decoded), points};
-}
-
 HighScoreTable tableFrom(StoredLines& lines) {
     HighScoreTable table;
     for (qsizetype i = 0; i < kHighScoreEntries; ++i)
-        table[i] = entryFromStored(lines.text(i));
+        table[i] = lines.entry(i);
     return table;
 }
 
@@ -393,7 +527,7 @@ bool pairLine(StoredLines& lines, qsizetype i, const HighScoreTable& table,
     };
     if (pairWith([&](const HighScoreEntry& entry) { return lines.holdsSavedForm(i, entry); }))
         return true;
-    const HighScoreEntry stored = entryFromStored(lines.text(i));
+    const HighScoreEntry stored = lines.entry(i);
     return pairWith([&](const HighScoreEntry& entry) { return entry == stored; });
 }
 
@@ -413,6 +547,21 @@ ContentWriter tableContent(const HighScoreTable& table) {
 }
 
 } // namespace
+
+HighScoreName::HighScoreName(const QString& text) {
+    if (std::all_of(text.begin(), text.end(), [](QChar unit) { return unit.unicode() <= 0xFF; }))
+        narrow_ = text.toLatin1();
+    else
+        wide_ = text;
+}
+
+QString HighScoreName::first(qsizetype count) const {
+    return wide_.isEmpty() ? QString::fromLatin1(narrow_.left(count)) : wide_.left(count);
+}
+
+QString HighScoreName::toString() const {
+    return wide_.isEmpty() ? QString::fromLatin1(narrow_) : wide_;
+}
 
 QString encodeScoreLine(const QString& text) {
     return shiftLine(text, -kNameShift, -kPointsShift);
@@ -443,7 +592,8 @@ QString storedLine(const HighScoreEntry& entry) {
 }
 
 HighScoreEntry entryFromLine(const QString& stored) {
-    return entryFromStored(stored);
+    return readEntry(stored.contains(kSeparator), stored.size(),
+                     [&](EntryReader& reader) { reader.read(stored); });
 }
 
 HighScoreTable loadHighScores(const QString& fileName) {

@@ -1,14 +1,40 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <array>
 #include <cstdint>
 #include <utility>
 #include <vector>
 
+// The name of a high-score entry. A name whose units all lie below U+0100,
+// as a name in Latin letters does, is held one byte a unit: a damaged file
+// can give a name of megabytes. Each name has one form, so names are equal
+// exactly when their forms are.
+class HighScoreName {
+  public:
+    HighScoreName() = default;
+    HighScoreName(const QString& text); // NOLINT(google-explicit-constructor): a name is text
+    // The name of these Latin-1 units.
+    explicit HighScoreName(QByteArray latin1) : narrow_(std::move(latin1)) {}
+
+    qsizetype size() const { return wide_.isEmpty() ? narrow_.size() : wide_.size(); }
+    QChar at(qsizetype i) const {
+        return wide_.isEmpty() ? QChar(QLatin1Char(narrow_.at(i))) : wide_.at(i);
+    }
+    // Its first `count` units (all of it when shorter).
+    QString first(qsizetype count) const;
+    QString toString() const;
+    bool operator==(const HighScoreName&) const = default;
+
+  private:
+    QByteArray narrow_;
+    QString wide_; // only when some unit is U+0100 or above
+};
+
 // One entry of the high-score table.
 struct HighScoreEntry {
-    QString name;
+    HighScoreName name;
     std::int16_t points = 0;
     bool operator==(const HighScoreEntry&) const = default;
 };

@@ -632,7 +632,7 @@ TEST_P(ComputerPlayerGameTest, EndsOnceAfterTheComputersThirteenthEntry) {
     EXPECT_EQ(table[0],
               (HighScoreEntry{QStringLiteral("Anna"), static_cast<std::int16_t>(personTotal)}));
     for (const HighScoreEntry& entry : table)
-        EXPECT_NE(entry.name, "Computer");
+        EXPECT_NE(entry.name.toString(), "Computer");
 }
 
 INSTANTIATE_TEST_SUITE_P(NormalAndStronger, ComputerPlayerGameTest,

@@ -23,8 +23,10 @@ const QString kScores = QString::fromLatin1(kHighScoreFileName);
 
 void expectTheGameRecorded() {
     const HighScoreTable table = loadHighScores(kScores);
-    for (const HighScoreEntry& entry : {HighScoreEntry{"Anna", 21}, HighScoreEntry{"Bert", 17}})
-        EXPECT_NE(std::ranges::find(table, entry), table.end()) << entry.name.toStdString();
+    for (const HighScoreEntry& entry :
+         {HighScoreEntry{QStringLiteral("Anna"), 21}, HighScoreEntry{QStringLiteral("Bert"), 17}})
+        EXPECT_NE(std::ranges::find(table, entry), table.end())
+            << entry.name.toString().toStdString();
 }
 
 // Starts finish_game and waits until its result box is up.

@@ -357,7 +357,7 @@ pid_t startGame(int game, GamePipes (&pipes)[2]) {
         if (read(pipes[game].go[0], &byte, 1) != 1)
             _exit(1);
         const HighScoreEntry result = resultOf(game, round);
-        recordFinishedGame(name, table, {{result.name, result.points}});
+        recordFinishedGame(name, table, {{result.name.toString(), result.points}});
         if (write(pipes[game].done[1], &byte, 1) != 1)
             _exit(1);
     }

@@ -14,8 +14,9 @@
 #include <sys/stat.h>
 
 void PrintTo(const HighScoreEntry& entry, std::ostream* out) {
-    *out << '{' << entry.name.toStdString() << " (";
-    for (const QChar unit : entry.name)
+    const QString name = entry.name.toString();
+    *out << '{' << name.toStdString() << " (";
+    for (const QChar unit : name)
         *out << std::hex << int{unit.unicode()} << ' ';
     *out << std::dec << "), " << entry.points << '}';
 }
@@ -170,9 +171,26 @@ TEST(HighScoreStoredLine, ReadsEveryLineAsBefore) {
         {escape + QStringLiteral("C") + escape + QStringLiteral("004#'("),
          {QStringLiteral("aNNR"), 12}},
         {escape + QStringLiteral("CDE"), {QStringLiteral("abc"), 0}},
+        {escape + QStringLiteral("C") + escape + QStringLiteral("00#'("),
+         {QStringLiteral("aNN"), 12}},
+        {escape + escape + escape + QStringLiteral("0041C") + escape, {QStringLiteral("Aa"), 0}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(entryFromLine(c.stored), c.entry) << c.stored.toStdString();
+    // A plain line is its decoded line's name and points; a unit that decodes
+    // to "#" ends the name early.
+    std::mt19937 random(3);
+    const char16_t alphabet[] = {u'#', 0x05, u'C', u'\'', u' ', 0xFFE2, 0xFFF6, 0xE1, 0xE2};
+    for (int i = 0; i < 2000; ++i) {
+        QString stored;
+        for (int n = random() % 12; n > 0; --n)
+            stored += QChar(alphabet[random() % std::size(alphabet)]);
+        if (stored.startsWith(escape))
+            continue;
+        const QString decoded = decodeScoreLine(stored);
+        ASSERT_EQ(entryFromLine(stored), (HighScoreEntry{lineName(decoded), linePoints(decoded)}))
+            << stored.toStdString();
+    }
 }
 
 TEST(HighScoreStoredLine, KeepsThePlainLineForEveryOtherName) {
@@ -187,7 +205,7 @@ TEST(HighScoreStoredLine, KeepsThePlainLineForEveryOtherName) {
     for (int i = 0; i < 5000; ++i) {
         const HighScoreEntry entry{generate.name(false), generate.points()};
         ASSERT_EQ(storedLine(entry),
-                  encodeScoreLine(entry.name + u'#' + QString::number(entry.points)))
+                  encodeScoreLine(entry.name.toString() + u'#' + QString::number(entry.points)))
             << ::testing::PrintToString(entry);
     }
 }
@@ -233,7 +251,8 @@ TEST(HighScoreStoredLine, ChoosesThePlainLineExactlyWhenItReadsBack) {
             entries.push_back({QString(before, u'n') + odd + QString(before, u'm') + odd, 1});
     }
     for (const HighScoreEntry& entry : entries) {
-        const QString plain = encodeScoreLine(entry.name + u'#' + QString::number(entry.points));
+        const QString plain =
+            encodeScoreLine(entry.name.toString() + u'#' + QString::number(entry.points));
         const QString line = storedLine(entry);
         if (plainReadsBack(entry, plain))
             ASSERT_EQ(line, plain) << ::testing::PrintToString(entry);
@@ -318,19 +337,30 @@ TEST_F(HighScoreFileTest, LongLinesKeepTheirEnds) {
 }
 
 // Lines are read in parts; any bytes, cut anywhere by the parts' ends, give
-// the entry that the whole line's text gives. Each name is all of its line
-// but the points at the end, so every byte counts.
+// the entry that the whole line's text gives: plain lines of any UTF-8,
+// broken or not, plain lines whose name fits one byte a unit until a
+// character across the first part's end, and escaped lines. Each name runs
+// to the points at the end, or to a "#" somewhere in the line.
 TEST_F(HighScoreFileTest, LongLinesOfAnyBytesReadAsTheirWholeText) {
-    const char alphabet[] = "\x80\xBF\x9F\xA0\xC0\xC2\xDF\xE0\xE2\xED\xEF\xBB\xF0\xF4\xF5\xFF"
-                            "a";
+    const QByteArray anyUtf8 = "\x80\xBF\x9F\xA0\xC0\xC2\xDF\xE0\xE2\xED\xEF\xBB\xF0\xF4\xF5\xFF"
+                               "a";
+    const QByteArray escapes = QByteArrayLiteral("\x05") + "a0";
+    const QByteArray alphabets[] = {anyUtf8, "aC0", escapes, anyUtf8 + escapes + "F"};
     std::mt19937 random(5);
     for (int file = 0; file < 3; ++file) {
         std::vector<QByteArray> lines;
         QByteArray bytes;
         for (int i = 0; i < kHighScoreEntries; ++i) {
+            const QByteArray& alphabet = alphabets[i % std::size(alphabets)];
             QByteArray line(std::uniform_int_distribution<int>(65'536, 200'000)(random), 'a');
             for (char& byte : line)
-                byte = alphabet[random() % (sizeof alphabet - 1)];
+                byte = alphabet[random() % alphabet.size()];
+            if (i % std::size(alphabets) == 1)
+                line.insert(65'534 + file % 2, "\xE2\x82\xAC"); // across the first part's end
+            if (i % std::size(alphabets) >= 2)
+                line[0] = '\x05';
+            if (i % 3 == 0)
+                line[random() % line.size()] = '#';
             line += "#'(";
             lines.push_back(line);
             bytes += line + "\r\n";

@@ -51,9 +51,10 @@ std::vector<Row> rowsShownFor() {
     return rows;
 }
 
-HighScoreTable tableOf(std::vector<HighScoreEntry> entries) {
+HighScoreTable tableOf(std::vector<std::pair<QString, std::int16_t>> entries) {
     HighScoreTable table{};
-    std::copy(entries.begin(), entries.end(), table.begin());
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        table[i] = {entries[i].first, entries[i].second};
     return table;
 }
 

@@ -465,7 +465,8 @@ class TurnFlowTest : public testing::Test {
         for (int player = 1; player <= game().playerCount; ++player) {
             const HighScoreEntry entry{game().playerNames[player],
                                        static_cast<std::int16_t>(totals[player - 1])};
-            EXPECT_NE(std::ranges::find(table, entry), table.end()) << entry.name.toStdString();
+            EXPECT_NE(std::ranges::find(table, entry), table.end())
+                << entry.name.toString().toStdString();
         }
     }
 

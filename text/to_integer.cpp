@@ -1,7 +1,5 @@
 #include "text/to_integer.h"
 
-#include <cstdint>
-
 int digitValue(QChar c, int base) {
     int value = -1;
     if (c >= u'0' && c <= u'9')
@@ -13,29 +11,44 @@ int digitValue(QChar c, int base) {
     return value < base ? value : -1;
 }
 
+bool IntegerReader::read(QChar c) {
+    if (stage_ == Stage::Blanks) {
+        if (c == u' ' || c == u'\t')
+            return true;
+        stage_ = Stage::Sign;
+    }
+    if (stage_ == Stage::Sign) {
+        stage_ = Stage::Base;
+        if (c == u'+' || c == u'-') {
+            negative_ = c == u'-';
+            return true;
+        }
+    }
+    if (stage_ == Stage::Base) {
+        stage_ = Stage::Digits;
+        if (c == u'$' || c == u'%') {
+            base_ = c == u'$' ? 16 : 2;
+            return true;
+        }
+    }
+    const int digit = stage_ == Stage::Digits ? digitValue(c, base_) : -1;
+    if (digit < 0) {
+        stage_ = Stage::Done;
+        return false;
+    }
+    value_ = value_ * static_cast<std::uint32_t>(base_) + static_cast<std::uint32_t>(digit);
+    return true;
+}
+
+int IntegerReader::value() const {
+    return static_cast<std::int32_t>(negative_ ? 0u - value_ : value_);
+}
+
 int toInteger(const QString& text) {
-    qsizetype i = 0;
-    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
-        negative = text[i++] == u'-';
-    int base = 10;
-    if (i < text.size() && text[i] == u'$') {
-        base = 16;
-        ++i;
-    } else if (i < text.size() && text[i] == u'%') {
-        base = 2;
-        ++i;
-    }
-    std::uint32_t value = 0; // unsigned arithmetic wraps without undefined behaviour
-    for (; i < text.size(); ++i) {
-        const int digit = digitValue(text[i], base);
-        if (digit < 0)
+    IntegerReader reader;
+    for (const QChar c : text) {
+        if (!reader.read(c))
             break;
-        value = value * static_cast<std::uint32_t>(base) + static_cast<std::uint32_t>(digit);
     }
-    if (negative)
-        value = 0u - value;
-    return static_cast<std::int32_t>(value);
+    return reader.value();
 }

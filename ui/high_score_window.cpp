@@ -27,12 +27,14 @@ QString oneLineName(QString name) {
 }
 
 // The name as its row shows it: on one line, and a name longer than the list
-// may show as its shown part and "…". Only that part is copied, so a name of
-// megabytes is neither copied nor laid out whole.
-QString rowName(const QString& name) {
-    const QStringView shown = tk::shownPart(name);
+// may show as its shown part and "…". Only its start is copied (one unit more
+// than may show tells whether more follows), so a name of megabytes is
+// neither copied nor laid out whole.
+QString rowName(const HighScoreName& name) {
+    const QString start = name.first(tk::kMaxShownLength + 1);
+    const QStringView shown = tk::shownPart(start);
     QString row = oneLineName(shown.toString());
-    if (shown.size() < name.size())
+    if (shown.size() < start.size())
         row += u'…';
     return row;
 }
