@@ -273,15 +273,33 @@ class NameBuilder {
             narrow_.reserve(capacity);
     }
 
-    // False when the unit is beyond the narrow form this builder keeps.
+    bool fits(QChar unit) const { return form_ == NameForm::Wide || unit.unicode() <= 0xFF; }
+
+    // False when the unit does not fit.
     bool append(QChar unit) {
+        if (!fits(unit))
+            return false;
         if (form_ == NameForm::Wide)
             wide_.append(unit);
-        else if (unit.unicode() <= 0xFF)
-            narrow_.append(static_cast<char>(unit.unicode()));
         else
-            return false;
+            narrow_.append(static_cast<char>(unit.unicode()));
         return true;
+    }
+
+    // Appends units that all fit once raised by `shift`, at once.
+    void appendRaised(QStringView units, int shift) {
+        const auto raise = [shift](QChar unit) { return unit.unicode() + shift; };
+        if (form_ == NameForm::Wide) {
+            const qsizetype at = wide_.size();
+            wide_.resize(at + units.size());
+            std::transform(units.begin(), units.end(), wide_.begin() + at,
+                           [&](QChar unit) { return QChar(static_cast<char16_t>(raise(unit))); });
+        } else {
+            const qsizetype at = narrow_.size();
+            narrow_.resize(at + units.size());
+            std::transform(units.begin(), units.end(), narrow_.begin() + at,
+                           [&](QChar unit) { return static_cast<char>(raise(unit)); });
+        }
     }
 
     // The name, holding no more memory than its units need.
@@ -311,7 +329,15 @@ class EntryReader {
     // False once the rest of the line does not count, or the name does not
     // fit its form.
     bool read(QStringView part) {
-        return std::all_of(part.begin(), part.end(), [this](QChar unit) { return read(unit); });
+        for (qsizetype i = 0; i < part.size();) {
+            if (const qsizetype run = plainNameRun(part.sliced(i)); run > 0) {
+                name_.appendRaised(part.sliced(i, run), kNameShift);
+                i += run;
+            } else if (!read(part[i++])) {
+                return false;
+            }
+        }
+        return true;
     }
 
     // The entry read, or nothing when its name does not fit the form.
@@ -340,6 +366,19 @@ class EntryReader {
         }
         const int shift = beforeSeparator_ ? kNameShift : kPointsShift;
         return readDecoded(separator ? QChar(kSeparator) : raised(unit, shift));
+    }
+
+    // How many units at the start of `units` are a plain line's name units
+    // that are only raised: none dropped, none ending the name, all fitting
+    // it. Names of megabytes are read as such runs.
+    qsizetype plainNameRun(QStringView units) const {
+        if (atStart_ || escaped_ || !beforeSeparator_ || !toName_ || !fits_)
+            return 0;
+        const auto isRaisedOnly = [this](QChar unit) {
+            const QChar name = raised(unit, kNameShift);
+            return unit != kSeparator && !name.isNull() && name != kSeparator && name_.fits(name);
+        };
+        return std::find_if_not(units.begin(), units.end(), isRaisedOnly) - units.begin();
     }
 
     static QChar raised(QChar unit, int shift) {
