@@ -166,14 +166,14 @@ bool rewriteInPlace(const QByteArray& path, const ContentWriter& content) {
 
 } // namespace
 
-SaveLock::SaveLock(const QString& fileName) {
+SaveLock::SaveLock(const QString& fileName, LockUse use) {
     const QByteArray folder = QFile::encodeName(QFileInfo(fileName).absolutePath());
     folder_ = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder_ < 0)
         return;
     const auto deadline = std::chrono::steady_clock::now() + kLockWait;
     for (;;) {
-        if (::flock(folder_, LOCK_EX | LOCK_NB) == 0) {
+        if (::flock(folder_, (use == LockUse::Reading ? LOCK_SH : LOCK_EX) | LOCK_NB) == 0) {
             held_ = true;
             return;
         }

@@ -6,6 +6,11 @@
 
 #include <functional>
 
+// What a SaveLock is taken for: a save holds it alone; reads share it, so
+// that a read waits for a save in progress (which may rewrite the file in
+// place) and a save waits for the reads.
+enum class LockUse { Saving, Reading };
+
 // The advisory lock that copies of the game running side by side take
 // before they save a file: a kernel lock (flock) on the file's folder for as
 // long as the object lives. The kernel drops it when its holder ends in any
@@ -15,7 +20,7 @@
 // most one such lock at a time.
 class SaveLock {
   public:
-    explicit SaveLock(const QString& fileName);
+    explicit SaveLock(const QString& fileName, LockUse use = LockUse::Saving);
     ~SaveLock();
     SaveLock(const SaveLock&) = delete;
     SaveLock& operator=(const SaveLock&) = delete;

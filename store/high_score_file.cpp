@@ -287,7 +287,7 @@ class NameBuilder {
     }
 
     // Appends units that all fit once raised by `shift`, at once.
-    void appendRaised(QStringView units, int shift) {
+    void appendRaisedRun(QStringView units, int shift) {
         const auto raise = [shift](QChar unit) { return unit.unicode() + shift; };
         if (form_ == NameForm::Wide) {
             const qsizetype at = wide_.size();
@@ -331,7 +331,7 @@ class EntryReader {
     bool read(QStringView part) {
         for (qsizetype i = 0; i < part.size();) {
             if (const qsizetype run = plainNameRun(part.sliced(i)); run > 0) {
-                name_.appendRaised(part.sliced(i, run), kNameShift);
+                name_.appendRaisedRun(part.sliced(i, run), kNameShift);
                 i += run;
             } else if (!read(part[i++])) {
                 return false;
@@ -437,12 +437,12 @@ class EntryReader {
     }
 
     bool atStart_ = true;
-    bool escaped_ = false;
-    bool beforeSeparator_;
-    bool toName_;
-    bool fits_ = true;
-    bool escaping_ = false;
-    char16_t code_ = 0;
+    bool escaped_ = false;  // the line starts with U+0005
+    bool beforeSeparator_;  // the stored line's first "#" may still come
+    bool toName_;           // the decoded line's first "#" may still come
+    bool fits_ = true;      // every name unit so far fitted the name's form
+    bool escaping_ = false; // an escape's U+0005 waits for its digits
+    char16_t code_ = 0;     // the value of those digits so far
     QString digits_;
     NameBuilder name_;
     IntegerReader points_;
@@ -636,11 +636,13 @@ HighScoreEntry entryFromLine(const QString& stored) {
 }
 
 HighScoreTable loadHighScores(const QString& fileName) {
+    const SaveLock reading(fileName, LockUse::Reading);
     StoredLines lines(fileName);
     return tableFrom(lines);
 }
 
 void reloadHighScores(const QString& fileName, HighScoreTable& table) {
+    const SaveLock reading(fileName, LockUse::Reading);
     StoredLines lines(fileName);
     takeTable(lines, table);
 }

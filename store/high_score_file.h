@@ -71,12 +71,13 @@ QString storedLine(const HighScoreEntry& entry);
 // The entry a stored line (without line end) holds; any text gives an entry.
 HighScoreEntry entryFromLine(const QString& stored);
 
-// The ten entries of the file. Lines beyond the tenth are ignored, missing
-// lines give empty entries; a missing, unreadable or odd file gives ten.
+// The ten entries of the file, read under a reading SaveLock. Lines beyond
+// the tenth are ignored, missing lines give empty entries; a missing,
+// unreadable or odd file gives ten.
 HighScoreTable loadHighScores(const QString& fileName);
 
-// Empties the table, then loads it from the file: the old names are gone
-// before the file's are read.
+// Empties the table, then loads it from the file as loadHighScores does:
+// the old names are gone before the file's are read.
 void reloadHighScores(const QString& fileName, HighScoreTable& table);
 
 // Replaces the file with the table's ten lines (UTF-8, CR LF, no BOM) with

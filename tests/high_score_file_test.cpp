@@ -1,3 +1,4 @@
+#include "store/file_save.h"
 #include "store/high_score_file.h"
 #include "store/utf8.h"
 #include "test_support.h"
@@ -7,11 +8,14 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
+#include <optional>
 #include <ostream>
 #include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 
 void PrintTo(const HighScoreEntry& entry, std::ostream* out) {
     const QString name = entry.name.toString();
@@ -473,6 +477,22 @@ TEST_F(HighScoreFileTest, SaveIntoAReadOnlyDirectoryRewritesAWritableFileInPlace
     EXPECT_TRUE(saved);
     EXPECT_EQ(loadHighScores(fileName), small);
     EXPECT_EQ(listing, QStringList{fileName});
+}
+
+// A save in a read-only folder rewrites the file in place; a load meanwhile
+// waits for it instead of reading lines half old and half new.
+TEST_F(HighScoreFileTest, LoadWaitsForASaveInProgress) {
+    writeBytes(fileName, abcFile);
+    std::optional<SaveLock> saving(std::in_place, fileName);
+    ASSERT_TRUE(saving->held());
+    HighScoreTable loaded;
+    std::thread loader([&] { loaded = loadHighScores(fileName); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const HighScoreTable saved = tableOf({{QStringLiteral("x"), 99}});
+    writeBytes(fileName, storedLine(saved[0]).toUtf8() + "\r\n");
+    saving.reset();
+    loader.join();
+    EXPECT_EQ(loaded, saved);
 }
 
 // Another copy of the game saved a result while this game ran: recording
