@@ -161,6 +161,11 @@ TEST_F(HighScoreWindowTest, LongNamesShowTheirFirst4096UnitsAndAnEllipsis) {
 }
 
 // Each opening loads the file afresh, replacing what the table held.
+TEST_F(HighScoreWindowTest, EscapeClosesItAsItsCloseBoxDoes) {
+    playSteps({[] { pressKey(Window::HighScores, Qt::Key_Escape); }}, runHighScoreWindow);
+    EXPECT_EQ(tk::windowWidget(Window::HighScores), nullptr);
+}
+
 TEST_F(HighScoreWindowTest, EveryOpeningShowsTheFileAsItIsThen) {
     game().highScores = tableOf({{"old", 99}});
     EXPECT_EQ(rowsShownFor(), emptyRows(10));

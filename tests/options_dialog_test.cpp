@@ -223,13 +223,14 @@ TEST_F(OptionsDialogTest, TypedWholeNumbersInRangeAreTakenOtherTextIsNot) {
 
 // ---- the ways out -------------------------------------------------------------
 
-TEST_F(OptionsDialogTest, CancelAndTheCloseBoxChangeNothingAfterEveryControlWasChanged) {
+TEST_F(OptionsDialogTest, CancelTheCloseBoxAndEscapeChangeNothingAfterEveryControlWasChanged) {
     const QByteArray before = kMark + "; mine\r\nlang = de\r\ndelay = 2000\r\nstrongerCPU = 0\r\n"
                                       "sound = 0\r\n";
     const std::vector<Step> changeEverything = {up, up, clickStep(Gadget::StrongerCheck),
                                                 clickStep(Gadget::SoundCheck), typeStep("1")};
     for (const Step& leave :
-         {clickStep(Gadget::CancelButton), Step([] { closeBox(Window::Options); })}) {
+         {clickStep(Gadget::CancelButton), Step([] { closeBox(Window::Options); }),
+          Step([] { pressKey(Window::Options, Qt::Key_Escape); })}) {
         writeBytes(QStringLiteral("settings.ini"), before);
         setOptions(2000, 0, 0);
         std::vector<Step> steps = changeEverything;

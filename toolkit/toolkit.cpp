@@ -6,6 +6,7 @@
 #include <QLayout>
 #include <QPointer>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 
 namespace tk {
@@ -202,6 +203,10 @@ bool openWindow(int number, int x, int y, int width, int height, const QString& 
     window->setAttribute(Qt::WA_DeleteOnClose, false);
     window->setWindowFlags(flagsFor(style));
     window->setWindowTitle(windowSystemTitle(title));
+    if (style & EscapeCloses) {
+        auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+        QObject::connect(escape, &QShortcut::activated, window, &QWidget::close);
+    }
     auto* client = new QWidget(window);
     window->setCentralWidget(client);
     // The client follows once the window is on screen: a child shown with

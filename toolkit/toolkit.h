@@ -58,6 +58,7 @@ enum WindowStyle : unsigned {
     MinimiseBox = 1u << 1,
     SizingBorder = 1u << 2,
     Centred = 1u << 3,
+    EscapeCloses = 1u << 4, // Escape anywhere in the window acts as its close box
 };
 
 // Opens window `number` with a client area of width x height; a window with

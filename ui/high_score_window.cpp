@@ -44,7 +44,7 @@ QString rowName(const HighScoreName& name) {
 void runHighScoreWindow() {
     tk::setGadgetFont(tk::kDefaultFont);
     if (!tk::openWindow(Window::HighScores, 100, 100, 155, 180, QStringLiteral("Highscores"),
-                        tk::CloseBox | tk::Centred)) {
+                        tk::CloseBox | tk::EscapeCloses | tk::Centred)) {
         tk::disableWindow(Window::Main, false);
         return;
     }

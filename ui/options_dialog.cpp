@@ -68,7 +68,7 @@ bool waitForDecision() {
 void runOptionsDialog() {
     tk::setGadgetFont(tk::kDefaultFont);
     tk::openWindow(Window::Options, 0, 0, 280, 140, QStringLiteral("Options"),
-                   tk::CloseBox | tk::Centred);
+                   tk::CloseBox | tk::EscapeCloses | tk::Centred);
     createGadgets();
     if (waitForDecision())
         applyOptions();
