@@ -27,7 +27,9 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
+#include <map>
 #include <ostream>
 #include <vector>
 
@@ -915,17 +917,21 @@ TEST_F(ToolkitTest, InputDuringAPauseArrivesAfterItInOrder) {
 }
 
 // Input that the window system queued while the program was busy arrives in
-// one batch; each click still reaches its gadget only once the events before
+// one batch; each piece still reaches its gadget only once the events before
 // it were handled: the die flips after the roll, and hold-all, which handling
-// the roll enables, takes its click.
-TEST_F(ToolkitTest, InputQueuedWhileBusyActsOneEventAtATimeInOrder) {
+// the roll enables, takes its click. `queue` queues a click or key for the
+// roll (6), the die (1) and hold-all (7), in that order.
+void expectQueuedInputActsInOrder(const std::function<void(int gadget)>& queue) {
     tk::pushButton(6, 10, 10, 80, 30, QStringLiteral("Roll"));
     tk::toggleButton(1, 100, 10, 40, 40, QStringLiteral("A"));
-    tk::toggleButton(7, 150, 10, 80, 30, QStringLiteral("Hold"));
+    tk::toggleButton(7, 150, 10, 80, 30, QStringLiteral("&Hold"));
+    tk::setGadgetKey(6, QStringLiteral("Ctrl+R"));
+    tk::setGadgetKey(1, QStringLiteral("1"));
     tk::disableGadget(7, true);
+    tk::activateWindow(0);
     QCoreApplication::processEvents();
     for (int gadget : {6, 1, 7})
-        QTimer::singleShot(0, [gadget] { clickAsPerson(tk::gadgetWidget(gadget)); });
+        QTimer::singleShot(0, [gadget, &queue] { queue(gadget); });
     ASSERT_EQ(tk::waitEvent(), tk::EventKind::Gadget);
     EXPECT_EQ(tk::eventGadgetNumber(), 6);
     EXPECT_EQ(tk::gadgetState(1), 0) << "the die flipped before the roll was handled";
@@ -933,10 +939,23 @@ TEST_F(ToolkitTest, InputQueuedWhileBusyActsOneEventAtATimeInOrder) {
     ASSERT_EQ(tk::waitEvent(), tk::EventKind::Gadget);
     EXPECT_EQ(tk::eventGadgetNumber(), 1);
     EXPECT_EQ(tk::gadgetState(1), 1);
-    // Should the last click be lost, the hook ends the wait for it.
+    // Should the last input be lost, the hook ends the wait for it.
     tk::setIdleHook([] { tk::postEvent({}); });
     EXPECT_EQ(tk::waitEvent(), tk::EventKind::Gadget);
     EXPECT_EQ(tk::eventGadgetNumber(), 7);
+}
+
+TEST_F(ToolkitTest, InputQueuedWhileBusyActsOneEventAtATimeInOrder) {
+    expectQueuedInputActsInOrder([](int gadget) { clickAsPerson(tk::gadgetWidget(gadget)); });
+}
+
+// A key that is a shortcut (a gadget's key, a mnemonic) waits like a click.
+TEST_F(ToolkitTest, KeysQueuedWhileBusyActOneEventAtATimeInOrder) {
+    expectQueuedInputActsInOrder([](int gadget) {
+        const std::map<int, QKeyCombination> keys = {
+            {6, Qt::CTRL | Qt::Key_R}, {1, QKeyCombination(Qt::Key_1)}, {7, Qt::ALT | Qt::Key_H}};
+        pressOnWindow(keys.at(gadget).key(), keys.at(gadget).keyboardModifiers());
+    });
 }
 
 TEST_F(ToolkitTest, QueueIsFirstInFirstOutAndIdleHookRunsOnlyWhenEmpty) {

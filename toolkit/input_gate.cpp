@@ -15,7 +15,10 @@
 // the queue, and a click on a button that handling the earlier one would have
 // enabled is dropped. Holding input back once the wait has its event makes
 // each piece of input reach its window only when the game waits again, so it
-// meets the game in the state that every earlier event left behind.
+// meets the game in the state that every earlier event left behind. A key
+// that is a shortcut (a gadget's key, a menu item's key or a mnemonic) never
+// reaches the window as a key: Qt hands its owner a shortcut event, which is
+// held the same way.
 
 namespace tk {
 
@@ -45,6 +48,23 @@ std::optional<int> gameWindowNumber(const QObject* object) {
         if (window && window->windowHandle() == object)
             return number;
     return std::nullopt;
+}
+
+// Number of the game window a shortcut's owner (a gadget, its shortcut, or a
+// menu item under the window's menu bar) belongs to, if any.
+std::optional<int> ownerWindowNumber(const QObject* owner) {
+    for (const QObject* object = owner; object; object = object->parent()) {
+        if (const auto* window = qobject_cast<const GameWindow*>(object))
+            return window->number();
+    }
+    return std::nullopt;
+}
+
+// The game window the input is for, if it is input that may be held.
+std::optional<int> heldWindowNumber(const QObject* watched, const QEvent* event) {
+    if (event->type() == QEvent::Shortcut)
+        return ownerWindowNumber(watched);
+    return isUserInput(event->type()) ? gameWindowNumber(watched) : std::nullopt;
 }
 
 // What makes the input event anew when it is handed over. A mouse or wheel
@@ -94,13 +114,13 @@ class InputFilter : public QObject {
     using QObject::QObject;
     bool eventFilter(QObject* watched, QEvent* event) override {
         Registry& reg = registry();
-        if (!reg.sleepingWait || !isUserInput(event->type()))
+        if (!reg.sleepingWait)
             return false;
         const int wait = *reg.sleepingWait;
-        const std::optional<int> window = gameWindowNumber(watched);
+        const std::optional<int> window = heldWindowNumber(watched, event);
         if (!window || (wait != kAnyWindow && *window != wait) || !hasEventFor(wait))
             return false;
-        reg.heldInput.push_back({static_cast<QWindow*>(watched), *window, makerOf(event)});
+        reg.heldInput.push_back({watched, *window, makerOf(event)});
         return true;
     }
 };
@@ -134,8 +154,8 @@ bool releaseHeldInput(int window) {
         return false;
     const HeldInput input = std::move(*found);
     held.erase(found);
-    if (input.window)
-        QCoreApplication::sendEvent(input.window, input.make().get());
+    if (input.receiver)
+        QCoreApplication::sendEvent(input.receiver, input.make().get());
     return true;
 }
 

@@ -69,8 +69,8 @@ struct MenuEntry {
 
 // User input to a game window, held back until the game waits again.
 struct HeldInput {
-    QPointer<QWindow> window;
-    int number;                                    // the game window's number
+    QPointer<QObject> receiver; // a game window's platform window, or a shortcut's owner
+    int number;                 // the game window's number
     std::function<std::unique_ptr<QEvent>()> make; // the input event, made anew
 };
 
