@@ -621,8 +621,8 @@ TEST_F(MenuTest, KeysClickGadgetsAndChooseItemsInTheOrderPressed) {
 
 // ---- what a screen reader gets ----------------------------------------------
 
-// Only names and values: Qt announces changes only to a screen reader that
-// is really there (see the end-to-end check through AT-SPI).
+// Only names and values: Qt announces changes only while a screen reader's
+// registry (AT-SPI) is running, which the tests do not start.
 class AccessibleTest : public ToolkitTest {
   protected:
     static QString nameOf(int gadget) {
