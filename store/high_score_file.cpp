@@ -27,41 +27,29 @@ constexpr qint64 kReadChunk = 64 * 1024;
 
 // ---- The plain scramble -------------------------------------------------
 
-// Appends the unit moved by delta modulo 65536, unless it becomes 0.
-void appendShifted(QString& out, QChar unit, int delta) {
-    const auto code = static_cast<char16_t>(unit.unicode() + delta);
-    if (code != 0)
-        out.append(QChar(code));
+// The unit moved by delta modulo 65536; a unit that becomes 0 is dropped by
+// every walk.
+QChar shifted(QChar unit, int delta) {
+    return QChar(static_cast<char16_t>(unit.unicode() + delta));
 }
 
 void appendShifted(QString& out, QStringView text, int delta) {
-    for (const QChar unit : text)
-        appendShifted(out, unit, delta);
+    for (const QChar unit : text) {
+        if (const QChar moved = shifted(unit, delta); !moved.isNull())
+            out.append(moved);
+    }
 }
 
-// The walk shared by both directions of the scramble. With a "#" the result
-// is never longer than the text, so the walk happens in the text's own
-// buffer: a line of megabytes is not held twice.
-QString shiftLine(QString text, int nameDelta, int pointsDelta) {
+// The walk shared by both directions of the scramble.
+QString shiftLine(QStringView text, int nameDelta, int pointsDelta) {
     const qsizetype separator = text.indexOf(kSeparator);
-    if (separator < 0) {
-        QString out;
-        out.reserve(text.size() + 1);
-        out.append(kSeparator);
-        appendShifted(out, text, pointsDelta);
-        return out;
-    }
-    QChar* units = text.data();
-    qsizetype kept = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const int delta = i < separator ? nameDelta : pointsDelta;
-        const auto code =
-            i == separator ? kSeparator : static_cast<char16_t>(units[i].unicode() + delta);
-        if (code != 0)
-            units[kept++] = QChar(code);
-    }
-    text.truncate(kept);
-    return text;
+    QString out;
+    out.reserve(text.size() + 1);
+    if (separator >= 0)
+        appendShifted(out, text.first(separator), nameDelta);
+    out.append(kSeparator);
+    appendShifted(out, text.sliced(separator + 1), pointsDelta);
+    return out;
 }
 
 // ---- Escaped lines ------------------------------------------------------
@@ -90,7 +78,7 @@ constexpr int kEscapeDigits = 4;
 
 // A name unit as the plain line stores it.
 QChar lowered(QChar nameUnit) {
-    return QChar(static_cast<char16_t>(nameUnit.unicode() - kNameShift));
+    return shifted(nameUnit, -kNameShift);
 }
 
 bool needsEscape(QChar nameUnit) {
@@ -288,17 +276,16 @@ class NameBuilder {
 
     // Appends units that all fit once raised by `shift`, at once.
     void appendRaisedRun(QStringView units, int shift) {
-        const auto raise = [shift](QChar unit) { return unit.unicode() + shift; };
+        const auto raise = [shift](QChar unit) { return shifted(unit, shift); };
         if (form_ == NameForm::Wide) {
             const qsizetype at = wide_.size();
             wide_.resize(at + units.size());
-            std::transform(units.begin(), units.end(), wide_.begin() + at,
-                           [&](QChar unit) { return QChar(static_cast<char16_t>(raise(unit))); });
+            std::transform(units.begin(), units.end(), wide_.begin() + at, raise);
         } else {
             const qsizetype at = narrow_.size();
             narrow_.resize(at + units.size());
             std::transform(units.begin(), units.end(), narrow_.begin() + at,
-                           [&](QChar unit) { return static_cast<char>(raise(unit)); });
+                           [&](QChar unit) { return static_cast<char>(raise(unit).unicode()); });
         }
     }
 
@@ -365,7 +352,7 @@ class EntryReader {
             return readEscapedName(unit);
         }
         const int shift = beforeSeparator_ ? kNameShift : kPointsShift;
-        return readDecoded(separator ? QChar(kSeparator) : raised(unit, shift));
+        return readDecoded(separator ? QChar(kSeparator) : shifted(unit, shift));
     }
 
     // How many units at the start of `units` are a plain line's name units
@@ -375,14 +362,10 @@ class EntryReader {
         if (atStart_ || escaped_ || !beforeSeparator_ || !toName_ || !fits_)
             return 0;
         const auto isRaisedOnly = [this](QChar unit) {
-            const QChar name = raised(unit, kNameShift);
+            const QChar name = shifted(unit, kNameShift);
             return unit != kSeparator && !name.isNull() && name != kSeparator && name_.fits(name);
         };
         return std::find_if_not(units.begin(), units.end(), isRaisedOnly) - units.begin();
-    }
-
-    static QChar raised(QChar unit, int shift) {
-        return QChar(static_cast<char16_t>(unit.unicode() + shift));
     }
 
     // A unit of the decoded line; its first "#" ends the name.
@@ -404,8 +387,8 @@ class EntryReader {
     }
 
     bool appendRaised(QChar unit) {
-        const QChar shifted = raised(unit, kNameShift);
-        return shifted.isNull() || appendToName(shifted);
+        const QChar raised = shifted(unit, kNameShift);
+        return raised.isNull() || appendToName(raised);
     }
 
     bool readEscapedName(QChar unit) {
